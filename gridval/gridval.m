@@ -1,0 +1,22 @@
+% GRIDVAL  Multilinear interpolation in an n-dimensional lookup table.
+%   V = GRIDVAL(Q, TABLE, B1, B2, ..., Bd) interpolates TABLE at the N query
+%   points in the columns of the d-by-N matrix Q and returns the 1-by-N row V.
+%
+%   Bk is the row vector of the Mk breakpoints of dimension k, in
+%   non-decreasing order (repeats are allowed). TABLE is M1-by-M2-by-...-by-Md:
+%   TABLE(i1, i2, ..., id) is the value at the node (B1(i1), ..., Bd(id)).
+%   A one-dimensional table is a vector of M1 values.
+%
+%   Inside the grid the result is multilinear in each cell. A coordinate
+%   outside the range of its breakpoints is held at the first or last
+%   breakpoint: there is no extrapolation. A NaN coordinate gives NaN.
+%
+%   The breakpoint count of dimension k is the column count of Bk, so a
+%   column vector counts as a single breakpoint. At most 30 dimensions.
+%
+%   Example:
+%     T = [10 40; 20 50; 30 60];          % 3 breakpoints by 2
+%     gridval([1.5; 0.25], T, [0 1 2], [0 1])     % returns 32.5
+%     gridval([-1 2; 5 0], T, [0 1 2], [0 1])     % returns [40 30]
+%
+%   See also NETSIM, NEARPOLY.

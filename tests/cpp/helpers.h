@@ -1,0 +1,67 @@
+// Small helpers for driving gateways through the standalone host in tests.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "host/standalone/standalone.h"
+
+namespace testing_helpers {
+
+using standalone::array;
+using standalone::call_result;
+
+// Runs gateway g with the given inputs and nlhs outputs asked for.
+inline call_result run(standalone::gateway g, int nlhs, const std::vector<const array*>& inputs)
+{
+    std::vector<const mxArray*> raw;
+    for (const array* a : inputs) raw.push_back(a->get());
+    return standalone::call(g, nlhs, raw);
+}
+
+// Asserts that the call ended with exactly `message`.
+inline void expect_error(const call_result& r, const std::string& message)
+{
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, message);
+}
+
+// The values of output `slot` of a successful call.
+inline std::vector<double> output(const call_result& r, std::size_t slot)
+{
+    EXPECT_TRUE(r.ok) << r.error;
+    if (!r.ok || slot >= r.outputs.size() || !r.outputs[slot]) {
+        ADD_FAILURE() << "no output " << slot;
+        return {};
+    }
+    return standalone::values(r.outputs[slot].get());
+}
+
+// The dimensions of output `slot`, as {rows, columns}.
+inline std::vector<mwSize> output_dims(const call_result& r, std::size_t slot)
+{
+    if (!r.ok || slot >= r.outputs.size() || !r.outputs[slot]) return {};
+    return standalone::dims(r.outputs[slot].get());
+}
+
+// A minimal deterministic generator, so tests do not depend on a library's
+// distribution algorithms.
+struct lcg {
+    unsigned long long state;
+    explicit lcg(unsigned long long seed) : state(seed * 6364136223846793005ULL + 1) {}
+    double uniform(double lo = 0.0, double hi = 1.0)
+    {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        return lo + (hi - lo) * static_cast<double>(state >> 11) * 0x1.0p-53;
+    }
+    std::vector<double> uniform_vector(std::size_t count, double lo = 0.0, double hi = 1.0)
+    {
+        std::vector<double> v(count);
+        for (double& x : v) x = uniform(lo, hi);
+        return v;
+    }
+};
+
+}  // namespace testing_helpers
