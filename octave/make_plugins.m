@@ -16,8 +16,12 @@ if ~exist(outdir, 'dir')
   mkdir(outdir);
 end
 
+network = {'netcore/network_args.cpp', 'netcore/netcore.cpp'};
 plugins = {
   'gridval', {'gridval/gridval_gateway.cpp', 'gridval/gridval.cpp'}, {}
+  'netsim', {'netsim/netsim_gateway.cpp', 'netsim/netsim.cpp'}, network
+  'dmat_inputs', {'dmat_inputs/dmat_inputs_gateway.cpp', 'dmat_inputs/dmat_inputs.cpp'}, network
+  'dmat_params', {'dmat_params/dmat_params_gateway.cpp', 'dmat_params/dmat_params.cpp'}, network
 };
 flags = '-O2 -std=c++17 -ffp-contract=off';
 in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;

@@ -1,0 +1,31 @@
+% DMAT_PARAMS  Derivatives of a local-model network with respect to its parameters.
+%   [D, Y] = DMAT_PARAMS(X, CENTRES, NORM_MATRICES, CONSEQUENTS) returns, at
+%   the point formed by the first n values of X, the R-by-p matrix D whose
+%   column j holds the derivatives of output j with respect to the network's
+%   parameters, and the p-by-1 network output Y there.
+%
+%   [D, Y] = DMAT_PARAMS(..., NORMALIZE, VALIDITY_TYPE, FUZZINESS, SELECTION)
+%   sets the options of NETSIM (an empty [] keeps the default: 1, 1, 2.0)
+%   and the parameter groups that get rows. SELECTION is read as the FIRST
+%   BYTE of its data, so pass it as uint8: uint8(5) selects centres and
+%   consequents, while the double 5 reads as 0 and selects nothing. Its bits:
+%     1  centres          n*c rows, row k + i*n for CENTRES(k, i)
+%     2  norm matrices    n*n*c rows, row r + s*n + i*n*n for A_i(r, s)
+%     4  consequents      (n+1)*p*c rows, row o + k*p + i*(n+1)*p for
+%                         CONSEQUENTS(o, k, i); k = n are the offsets
+%     8  offsets          the offset rows carry their derivatives; without
+%                         this bit they hold 0 (no effect without bit 4)
+%   The default is uint8(15): everything. Rows are 0-based above, and the
+%   present blocks follow one another in the order centres, norm matrices,
+%   consequents, each in the storage order of its parameter array.
+%
+%   For a symmetric norm matrix, the derivative for a symmetric change of
+%   the pair A_i(r, s), A_i(s, r) is the sum of their two rows. When no row
+%   is selected, D is 0-by-p and Y holds p zeros (the network is not
+%   evaluated).
+%
+%   Example: Jacobian rows for a Gauss-Newton step on the consequents only.
+%     D = dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]), ...
+%                     1, 1, 2, uint8(12));
+%
+%   See also NETSIM, DMAT_INPUTS.
