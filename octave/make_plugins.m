@@ -18,6 +18,9 @@ end
 
 network = {'netcore/network_args.cpp', 'netcore/netcore.cpp'};
 plugins = {
+  'nearpoly', {'nearpoly/nearpoly_gateway.cpp', 'nearpoly/settings.cpp', ...
+               'nearpoly/neighbours.cpp', 'nearpoly/candidates.cpp', ...
+               'nearpoly/local_fits.cpp', 'nearpoly/combine.cpp', 'nearpoly/predict.cpp'}, {}
   'gridval', {'gridval/gridval_gateway.cpp', 'gridval/gridval.cpp'}, {}
   'netsim', {'netsim/netsim_gateway.cpp', 'netsim/netsim.cpp'}, network
   'dmat_inputs', {'dmat_inputs/dmat_inputs_gateway.cpp', 'dmat_inputs/dmat_inputs.cpp'}, network

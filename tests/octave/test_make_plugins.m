@@ -5,6 +5,7 @@ make_plugins(outdir);
 addpath(outdir);
 assert(strcmp(which('gridval'), fullfile(outdir, 'gridval.mex')));
 assert(gridval([1.5; 0.25], [10 40; 20 50; 30 60], [0 1 2], [0 1]), 32.5);
+assert(nearpoly([0.5; -1], [1; 3], 0, [0 0; 2 2; 0 0], 1, 1), 31/26, -1e-15);
 assert(netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5])) == 2.7500000000000004);
 assert(size(dmat_inputs(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [1 1]);
 assert(size(dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [8 1]);

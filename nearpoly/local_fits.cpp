@@ -1,0 +1,93 @@
+// The linear and quadratic families: recursive least squares over the
+// nearest neighbours, nearest first, from the prior P = cov_init * I, and
+// the leave-one-out (PRESS) score of every fit from the recursion's state.
+//
+// After k steps, in exact arithmetic, P = (X_kᵀX_k + I/cov_init)^-1 and
+// theta = P X_kᵀ y_k, and the residual at neighbour t of the fit without t is
+// r_t = (y_t - x_tᵀ theta) / (1 - x_tᵀ P x_t).
+#include <algorithm>
+#include <cstddef>
+
+#include "nearpoly/nearpoly.h"
+
+namespace {
+
+// The regressor of one difference row d (d[j] at j * stride): (1, d) for the
+// linear family, followed by d_a d_b for a <= b in (a, b) order when quadratic.
+void build_regressor(double* x, const double* d, std::size_t stride, int n, bool quadratic)
+{
+    x[0] = 1.0;
+    for (int j = 0; j < n; ++j) x[1 + j] = d[j * stride];
+    if (!quadratic) return;
+    double* product = x + 1 + n;
+    for (int a = 0; a < n; ++a)
+        for (int b = a; b < n; ++b) *product++ = x[1 + a] * x[1 + b];
+}
+
+// Sum over b of P[a][b] x[b], from 0.0 with b ascending.
+double row_times(const double* P_row, const double* x, int m)
+{
+    double h = 0.0;
+    for (int b = 0; b < m; ++b) h = h + P_row[b] * x[b];
+    return h;
+}
+
+// Takes in one neighbour (regressor x, target y): updates P and theta.
+void rls_step(double* P, double* theta, double* g, const double* x, double y, int m)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    double delta = 1.0;
+    double e = y;  // a-priori residual, with the old theta
+    for (int a = 0; a < m; ++a) g[a] = row_times(P + a * mm, x, m);
+    for (int a = 0; a < m; ++a) delta = delta + g[a] * x[a];
+    for (int a = 0; a < m; ++a) e = e - x[a] * theta[a];
+    for (int a = 0; a < m; ++a)
+        for (int b = 0; b < m; ++b) P[a * mm + b] = P[a * mm + b] - (g[a] * g[b]) / delta;
+    // With the new P; equal to theta + e g / delta only in exact arithmetic.
+    for (int a = 0; a < m; ++a) theta[a] = theta[a] + e * row_times(P + a * mm, x, m);
+}
+
+// Mean over k of the squared leave-one-out residuals of the u nearest.
+double loo_error(const double* rows, const double* targets, const double* P,
+                 const double* theta, int m, int u, int k)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    double sum = 0.0;
+    for (int t = 0; t < u; ++t) {
+        const double* x = rows + t * mm;
+        double num = targets[t];
+        double den = 1.0;
+        for (int a = 0; a < m; ++a) num = num - x[a] * theta[a];
+        for (int a = 0; a < m; ++a) den = den - x[a] * row_times(P + a * mm, x, m);
+        const double r = num / den;
+        sum = sum + r * r;
+    }
+    return sum / k;
+}
+
+}  // namespace
+
+void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
+                const double* diff, const int* index, const double* data_y, int N, int n,
+                double cov_init)
+{
+    const int m = f.m;
+    const std::size_t mm = static_cast<std::size_t>(m);
+    std::fill(fs->P, fs->P + mm * mm, 0.0);
+    for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
+    for (int t = 0; t < f.k_max; ++t) {
+        fs->targets[t] = data_y[index[t]];
+        build_regressor(fs->rows + t * mm, diff + index[t], static_cast<std::size_t>(N), n,
+                        quadratic);
+    }
+    std::fill(fs->theta, fs->theta + m, 0.0);
+
+    for (int k = 1; k <= f.k_max; ++k) {
+        rls_step(fs->P, fs->theta, fs->gain, fs->rows + (k - 1) * mm, fs->targets[k - 1], m);
+        if (k < f.k_min) continue;
+        // A window scores only the w nearest, but the divisor stays k.
+        const int u = f.window != 0 && f.window < k ? f.window : k;
+        const double E = loo_error(fs->rows, fs->targets, fs->P, fs->theta, m, u, k);
+        insert_candidate(list, E, fs->theta[0], fs->theta, m);
+    }
+}
