@@ -33,7 +33,8 @@ build: setup
 	cmake --build $(BUILD) -j $(JOBS)
 
 demo: build
-	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); run('$(CURDIR)/demo/gridval_example.m')"
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/demo'); \
+	  identify_system(struct('figure', '$(CURDIR)/$(BUILD)/identify_system.png'));"
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

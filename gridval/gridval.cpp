@@ -2,6 +2,7 @@
 // interpolation. The table is column-major over the breakpoint dimensions:
 // node (i_0, …, i_(d-1)) sits at the sum of i_k * s_k, s_0 = 1,
 // s_k = counts[0] * … * counts[k-1].
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -20,11 +21,11 @@ double blend_corners(const double* const* run, const double* fractions, int j)
 namespace {
 
 // Finds the bracket of q among b[0 … M-1]: the first breakpoint not less
-// than q, held at either end.
+// than q, held at either end. The breakpoints are non-decreasing, so a
+// binary search finds the same breakpoint as a forward scan.
 void bracket(double q, const double* b, int M, double* fraction, int* lower, int* upper)
 {
-    int i = 0;
-    while (i < M && !(b[i] >= q)) ++i;
+    const int i = static_cast<int>(std::lower_bound(b, b + M, q) - b);
     if (i == 0) {
         *fraction = 1.0;
         *lower = *upper = 0;
