@@ -2,12 +2,15 @@
 # from Debian's packages (as root; otherwise they print the apt-get line).
 
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
+FUZZ_SECONDS ?= 20
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system
 
-PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox
+PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
+           clang libclang-rt-14-dev
 
-.PHONY: all demo test setup build clean
+.PHONY: all demo test setup build sanitize fuzz clean
 
 all: build
 
@@ -36,8 +39,20 @@ demo: build
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/demo'); \
 	  identify_system(struct('figure', '$(CURDIR)/$(BUILD)/identify_system.png'));"
 
-test: build
+# The standalone tests again under AddressSanitizer and UndefinedBehavior-
+# Sanitizer, and each fuzz target for FUZZ_SECONDS (Clang and libFuzzer).
+sanitize: setup
+	CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) -DBUILD_FUZZERS=ON \
+	  -DBUILD_OCTAVE_PLUGINS=OFF -DBUILD_BENCHMARKS=OFF -DFUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+
+test: build sanitize
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# A longer fuzzing run: make fuzz FUZZ_SECONDS=600
+fuzz: sanitize
+	cd $(SANITIZE_BUILD) && ctest -R '^fuzz_' --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD)

@@ -15,6 +15,7 @@
 
 std::int64_t selected_rows(int n, int p, int c, unsigned selection)
 {
+    if (c == 0) return 0;  // then n and p are not bounded by any array
     const std::int64_t nn = n;
     std::int64_t per_cluster = 0;
     if (selection & select_centres) per_cluster += nn;

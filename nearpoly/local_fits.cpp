@@ -82,8 +82,9 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
     }
     std::fill(fs->theta, fs->theta + m, 0.0);
 
-    for (int k = 1; k <= f.k_max; ++k) {
-        rls_step(fs->P, fs->theta, fs->gain, fs->rows + (k - 1) * mm, fs->targets[k - 1], m);
+    for (int t = 0; t < f.k_max; ++t) {
+        const int k = t + 1;  // neighbours in the fit
+        rls_step(fs->P, fs->theta, fs->gain, fs->rows + t * mm, fs->targets[t], m);
         if (k < f.k_min) continue;
         // A window scores only the w nearest, but the divisor stays k.
         const int u = f.window != 0 && f.window < k ? f.window : k;

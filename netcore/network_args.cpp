@@ -15,6 +15,9 @@ network_args read_network_args(int nrhs, const mxArray* prhs[])
     a.c = to_count(dims[1], "centres");
     a.p = to_count(mxGetM(prhs[in_consequents]), "consequents");
     const std::int64_t n = a.n, p = a.p, c = a.c;
+    // An N-D centres array with an empty trailing dimension holds nothing.
+    // Once it holds n*c values, n*n*c and p*(n+1)*c cannot overflow.
+    require_values(prhs[in_centres], "centres", n * c, "n*c");
     require_values(prhs[in_norm_matrices], "norm_matrices", n * n * c, "n*n*c");
     require_values(prhs[in_consequents], "consequents", p * (n + 1) * c, "p*(n+1)*c");
 

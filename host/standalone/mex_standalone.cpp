@@ -73,9 +73,8 @@ mxArray* new_array(mxClassID cls, std::vector<mwSize> dims, std::size_t count)
     mxArray* a = new mxArray_tag;
     a->cls = cls;
     a->dims = std::move(dims);
-    const std::size_t bytes = count * element_size(cls);
-    if (bytes > 0) {
-        a->data = static_cast<unsigned char*>(std::calloc(bytes, 1));
+    if (count > 0 && element_size(cls) > 0) {
+        a->data = static_cast<unsigned char*>(std::calloc(count, element_size(cls)));
         if (!a->data) {
             delete a;
             mexErrMsgTxt("Out of memory.");

@@ -226,6 +226,9 @@ TEST(Netsim, RefusedInputs)
                  "norm_matrices must hold at least n*n*c = 2 values.");
     expect_error(run(netsim_gateway, 1, {&e.x, &e.centres, &e.norms, &short_theta}),
                  "consequents must hold at least p*(n+1)*c = 4 values.");
+    array hollow = make_array({1, 2, 0});  // two dimensions say n = 1, c = 2; no data
+    expect_error(run(netsim_gateway, 1, {&e.x, &hollow, &e.norms, &e.consequents}),
+                 "centres must hold at least n*c = 2 values.");
     expect_error(run(netsim_gateway, 1, {&e.x, &bad_class, &e.norms, &e.consequents}),
                  "centres must be a full double array.");
     expect_error(run(netsim_gateway, 1, {&sparse, &e.centres, &e.norms, &e.consequents}),

@@ -1,0 +1,8 @@
+// Fuzz target: nearpoly called with arbitrary inputs through the standalone host.
+#include "nearpoly/nearpoly.h"
+#include "fuzz_call.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    return fuzzing::run(nearpoly_gateway, 9, data, size);
+}
