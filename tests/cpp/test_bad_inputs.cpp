@@ -1,0 +1,232 @@
+// The README's table of bad inputs, row by row: each refused call with its
+// message, and each accepted oddity with the result it gives.
+#include <cmath>
+
+#include "dmat_inputs/dmat_inputs.h"
+#include "dmat_params/dmat_params.h"
+#include "gridval/gridval.h"
+#include "helpers.h"
+#include "nearpoly/nearpoly.h"
+#include "netsim/netsim.h"
+
+using namespace testing_helpers;
+using standalone::make_array;
+using standalone::make_class;
+using standalone::make_matrix;
+using standalone::make_scalar;
+using standalone::make_unbacked;
+
+namespace {
+
+struct refusal {
+    const char* row;  // the README row, in short
+    standalone::gateway g;
+    int nlhs;
+    std::vector<std::shared_ptr<standalone::array>> inputs;
+    const char* message;
+};
+
+std::shared_ptr<array> A(array a) { return std::make_shared<array>(std::move(a)); }
+std::shared_ptr<array> M(mwSize m, mwSize n, std::vector<double> v = {})
+{
+    return A(make_matrix(m, n, std::move(v)));
+}
+std::shared_ptr<array> S(double v) { return A(make_scalar(v)); }
+std::shared_ptr<array> ND(std::vector<mwSize> dims, std::vector<double> v = {})
+{
+    return A(make_array(dims, std::move(v)));
+}
+
+// A small valid network: n = 1, p = 1, c = 2.
+std::vector<std::shared_ptr<array>> net(std::vector<std::shared_ptr<array>> extra = {})
+{
+    std::vector<std::shared_ptr<array>> in = {S(0.5), M(1, 2, {0, 1}), ND({1, 1, 2}, {1, 1}),
+                                              ND({1, 2, 2}, {1, 0, 0, 5})};
+    in.insert(in.end(), extra.begin(), extra.end());
+    return in;
+}
+
+// Examples of nearpoly: 12 points of one input, queries at the example 2
+// and between examples, then id_par and more.
+std::vector<std::shared_ptr<array>> near(std::vector<std::shared_ptr<array>> rest)
+{
+    std::vector<double> x(12), y(12);
+    for (int i = 0; i < 12; ++i) x[i] = i, y[i] = std::sin(i);
+    std::vector<std::shared_ptr<array>> in = {M(12, 1, x), M(12, 1, y), M(2, 1, {2, 7.2})};
+    in.insert(in.end(), rest.begin(), rest.end());
+    return in;
+}
+
+const std::shared_ptr<array> id = M(3, 1, {1, 1, 0});
+
+call_result call(const refusal& r)
+{
+    std::vector<const array*> in;
+    for (const auto& a : r.inputs) in.push_back(a.get());
+    return run(r.g, r.nlhs, in);
+}
+
+}  // namespace
+
+TEST(BadInputs, EveryRefusalOfTheTable)
+{
+    const double nan = NAN;
+    const std::vector<refusal> table = {
+        {"not a full double", gridval_gateway, 1,
+         {A(make_class(mxINT8_CLASS, {1, 1})), M(2, 1), M(1, 2, {0, 1})},
+         "queries must be a full double array."},
+        {"not a full double", netsim_gateway, 1,
+         {S(0.5), A(make_class(mxCHAR_CLASS, {1, 2})), ND({1, 1, 2}), ND({1, 2, 2})},
+         "centres must be a full double array."},
+        {"not a full double", dmat_inputs_gateway, 1,
+         {S(0.5), M(1, 2), A(standalone::make_sparse(1, 2, {1})), ND({1, 2, 2})},
+         "norm_matrices must be a full double array."},
+        {"not a full double", dmat_params_gateway, 1,
+         {S(0.5), M(1, 2), ND({1, 1, 2}), A(make_class(mxLOGICAL_CLASS, {1, 4}))},
+         "consequents must be a full double array."},
+        {"not a full double", nearpoly_gateway, 1,
+         near({id, A(make_class(mxSINGLE_CLASS, {1, 1}))}), "comb_par must be a full double array."},
+        {"more than 2^31 - 1 elements", gridval_gateway, 1,
+         {A(make_unbacked({1, 65536, 32768})), M(2, 1), M(1, 2, {0, 1})},
+         "queries has more than 2147483647 elements."},
+
+        {"gridval, < 3 inputs", gridval_gateway, 1, {M(1, 1), M(1, 1)},
+         "netsim requires three input arguments."},
+        {"gridval, > 30 dimensions", gridval_gateway, 1,
+         std::vector<std::shared_ptr<array>>(33, M(1, 1, {0})),
+         "gridval handles at most 30 dimensions (one breakpoint input each)."},
+        {"gridval, query rows", gridval_gateway, 1, {M(2, 1), M(2, 1), M(1, 2, {0, 1})},
+         "queries must have 1 rows, one per breakpoint input."},
+        {"gridval, empty breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 0)},
+         "breakpoints of dimension 1 must not be empty."},
+        {"gridval, 0-by-M breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(0, 2)},
+         "breakpoints of dimension 1 must hold at least its column count = 2 values."},
+        {"gridval, decreasing", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {1, 0})},
+         "breakpoints of dimension 1 must not decrease."},
+        {"gridval, NaN breakpoint", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {0, nan})},
+         "breakpoints of dimension 1 must not be NaN."},
+        {"gridval, short table", gridval_gateway, 1, {M(1, 1), M(1, 1), M(1, 2, {0, 1})},
+         "table must hold at least the product of the breakpoint counts = 2 values."},
+
+        {"netsim, < 4 inputs", netsim_gateway, 1, {S(1), S(1), S(1)},
+         "netsim requires four input arguments."},
+        {"netsim, > 7 inputs", netsim_gateway, 1, net({S(1), S(1), S(2), S(0)}),
+         "netsim don't handle more than seven input arguments."},
+        {"netsim, > 1 output", netsim_gateway, 2, net(), "netsim requires one output argument."},
+        {"netsim, X rows", netsim_gateway, 1,
+         {M(2, 1), M(1, 2, {0, 1}), ND({1, 1, 2}, {1, 1}), ND({1, 2, 2})},
+         "X must have n = 1 rows, one per input (the rows of centres)."},
+        {"network, centres hold n*c", dmat_inputs_gateway, 1,
+         {S(0.5), ND({1, 2, 0}), ND({1, 1, 2}), ND({1, 2, 2})},
+         "centres must hold at least n*c = 2 values."},
+        {"network, short norm_matrices", netsim_gateway, 1,
+         {S(0.5), M(1, 2), ND({1, 1, 1}), ND({1, 2, 2})},
+         "norm_matrices must hold at least n*n*c = 2 values."},
+        {"network, short consequents", dmat_params_gateway, 1,
+         {S(0.5), M(1, 2), ND({1, 1, 2}), ND({1, 2, 1})},
+         "consequents must hold at least p*(n+1)*c = 4 values."},
+        {"network, normalize not finite", netsim_gateway, 1, net({S(nan)}),
+         "normalize must be a finite number within the 32-bit integer range."},
+        {"network, validity_type out of range", dmat_inputs_gateway, 1, net({S(1), S(-3e9)}),
+         "validity_type must be a finite number within the 32-bit integer range."},
+        {"dmat, X short", dmat_inputs_gateway, 1,
+         {M(1, 0), M(1, 2), ND({1, 1, 2}), ND({1, 2, 2})}, "X must hold at least n = 1 values."},
+        {"dmat_inputs, < 4 inputs", dmat_inputs_gateway, 1, {S(1)},
+         "DMAT requires at least four input arguments."},
+        {"dmat_inputs, > 2 outputs", dmat_inputs_gateway, 3, net(),
+         "DMAT requires at most two output argument."},
+        {"dmat_params, > 8 inputs", dmat_params_gateway, 3,
+         net({S(1), S(1), S(2), S(15), S(0)}), "DMAT requires four or five input arguments."},
+        {"dmat_params, > 2 outputs", dmat_params_gateway, 3, net(),
+         "DMAT requires at most two output argument."},
+        {"dmat_params, < 4 inputs", dmat_params_gateway, 1, {S(1), S(1)},
+         "DMAT requires at least four input arguments."},
+        {"dmat_params, selection without data", dmat_params_gateway, 1,
+         net({S(1), S(1), S(2), A(make_class(mxSTRUCT_CLASS, {1, 1}))}),
+         "parameter_selection must be a numeric, logical or char array."},
+        {"dmat_params, rows beyond 2^31 - 1", dmat_params_gateway, 1,
+         {S(0.5), A(make_unbacked({1, 1u << 29})), A(make_unbacked({1, 1, 1u << 29})),
+          A(make_unbacked({1, 2, 1u << 29}))},
+         "The selected parameters would give more than 2147483647 rows."},
+
+        {"nearpoly, < 4 inputs", nearpoly_gateway, 1, {S(1), S(1), S(1)}, "Not enough arguments."},
+        {"nearpoly, shapes", nearpoly_gateway, 1,
+         {M(12, 1), M(11, 1), M(2, 1), id}, "Matrix dimensions must agree."},
+        {"nearpoly, id_par shape", nearpoly_gateway, 1, near({M(1, 3, {1, 1, 1})}),
+         "Illegal id_par."},
+        {"nearpoly, nothing identified", nearpoly_gateway, 1, near({M(3, 1, {0, 0, 5})}),
+         "Identification is empty."},
+        {"nearpoly, > 7 inputs", nearpoly_gateway, 1, near({id, S(1), S(1), S(1), S(1)}),
+         "Number of argument no good."},
+        {"nearpoly, comb_par count", nearpoly_gateway, 1, near({id, M(0, 0)}),
+         "Combination parameter no good."},
+        {"nearpoly, combination 0", nearpoly_gateway, 1, near({id, M(1, 3, {0, 0, 9})}),
+         "Combination is empty!."},
+        {"nearpoly, short weights", nearpoly_gateway, 1,
+         {M(12, 2), M(12, 1), M(1, 2), id, S(1), S(1e6), S(1)},
+         "weights must hold at least n = 2 values."},
+        {"nearpoly, bad weight", nearpoly_gateway, 1, near({id, S(1), S(1e6), S(-0.5)}),
+         "weights must be finite and not negative."},
+        {"nearpoly, NaN example", nearpoly_gateway, 1,
+         {M(12, 1, std::vector<double>(12, nan)), M(12, 1), M(1, 1), id},
+         "data_x must not contain NaN or infinite values."},
+        {"nearpoly, infinite target", nearpoly_gateway, 1,
+         {M(12, 1), M(12, 1, std::vector<double>(12, INFINITY)), M(1, 1), id},
+         "data_y must not contain NaN or infinite values."},
+        {"nearpoly, too many columns for quadratic fits", nearpoly_gateway, 1,
+         {M(2, 65535), M(2, 1), M(0, 65535), M(3, 2, {0, 0, 2, 0, 0, 2})},
+         "data_x has too many columns for quadratic fits."},
+    };
+    for (const refusal& r : table) {
+        SCOPED_TRACE(r.row);
+        expect_error(call(r), r.message);
+    }
+}
+
+TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
+{
+    // nearpoly: a non-finite query gets NaN; empty cov_init and weights take
+    // their defaults; NaN counts in id_par count as 0.
+    auto y = [](std::vector<std::shared_ptr<array>> rest, int slot = 0) {
+        refusal r{"", nearpoly_gateway, 1, near(std::move(rest)), ""};
+        return output(call(r), slot);
+    };
+    const std::vector<double> base = y({id});
+    EXPECT_EQ(y({id, S(1), M(0, 0), M(0, 0)}), base);
+    EXPECT_EQ(y({M(3, 1, {1, 1, NAN})}), base);
+    refusal nan_query{"", nearpoly_gateway, 1,
+                      {M(12, 1, std::vector<double>(12, 1)), M(12, 1), M(2, 1, {NAN, 1}), id}, ""};
+    const std::vector<double> q = output(call(nan_query), 0);
+    EXPECT_TRUE(std::isnan(q[0]));
+    EXPECT_FALSE(std::isnan(q[1]));
+
+    // A NaN leave-one-out error never enters a list: cov_init = -1 and an
+    // example at the query make every linear fit NaN. The best constant fit
+    // is then the answer, and with no other family the result is 0/0.
+    const double best_constant = y({id, M(1, 3, {1, 0, 0})})[0];
+    EXPECT_EQ(y({id, S(1), S(-1)})[0], best_constant);
+    EXPECT_TRUE(std::isnan(y({M(3, 1, {0, 1, 0}), S(1), S(-1)})[0]));
+
+    // gridval: a NaN coordinate gives NaN; a column of breakpoints is one.
+    refusal g{"", gridval_gateway, 1, {M(1, 2, {NAN, 0.5}), M(2, 1, {1, 3}), M(1, 2, {0, 1})}, ""};
+    const std::vector<double> v = output(call(g), 0);
+    EXPECT_TRUE(std::isnan(v[0]));
+    EXPECT_EQ(v[1], 2.0);
+    g.inputs[2] = M(2, 1, {0, 1});
+    EXPECT_EQ(output(call(g), 0)[1], 1.0);
+
+    // Network plug-ins: empty options take defaults, other validity types
+    // use raw distances, dmat_inputs ignores inputs after the seventh, and
+    // a selection with no rows gives a 0-by-p matrix and p zeros.
+    refusal n{"", netsim_gateway, 1, net({M(0, 0), M(0, 0), M(0, 0)}), ""};
+    EXPECT_EQ(output(call(n), 0), std::vector<double>{2.7500000000000004});
+    n.inputs = net({S(1), S(3)});
+    EXPECT_EQ(output(call(n), 0)[0], (0.25 * 5 + (0.25 * 0.5 + 0)) / (2.2251e-308 + 0.25 + 0.25));
+    refusal d{"", dmat_inputs_gateway, 2,
+              net({S(1), S(1), S(2), A(make_class(mxCELL_CLASS, {1, 1}))}), ""};
+    EXPECT_TRUE(call(d).ok);
+    refusal p{"", dmat_params_gateway, 2, net({S(1), S(1), S(2), S(5)}), ""};
+    call_result r = call(p);
+    EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{0, 1}));
+    EXPECT_EQ(output(r, 1), std::vector<double>{0.0});
+}
