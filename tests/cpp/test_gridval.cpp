@@ -144,6 +144,83 @@ TEST(Gridval, BreakpointsBeyondTheCountAreNotChecked)
     EXPECT_EQ(output(run(gridval_gateway, 1, {&q, &t, &b}), 0), std::vector<double>{5});
 }
 
+// The evaluation order transcribed plainly: a forward scan for the bracket,
+// the recursive blend over corner values.
+double plain_blend(const std::vector<double>& v, const std::vector<double>& f, std::size_t first,
+                   int j)
+{
+    if (j == 0) return v[first];
+    const double a = plain_blend(v, f, first + (std::size_t{1} << (j - 1)), j - 1) * f[j - 1];
+    const double b = plain_blend(v, f, first, j - 1);
+    return (1 - f[j - 1]) * b + a;
+}
+
+double plain_interpolation(const std::vector<double>& q, const std::vector<double>& table,
+                           const std::vector<std::vector<double>>& bps)
+{
+    const int d = static_cast<int>(bps.size());
+    std::vector<double> f(d);
+    std::vector<int> lo(d), hi(d);
+    for (int k = 0; k < d; ++k) {
+        const std::vector<double>& b = bps[k];
+        const int M = static_cast<int>(b.size());
+        int i = 0;
+        while (i < M && !(b[i] >= q[k])) ++i;
+        if (i == 0) f[k] = 1.0, lo[k] = hi[k] = 0;
+        else if (i == M) f[k] = 0.0, lo[k] = hi[k] = M - 1;
+        else f[k] = (q[k] - b[i - 1]) / (b[i] - b[i - 1]), lo[k] = i - 1, hi[k] = i;
+    }
+    std::vector<double> corners(std::size_t{1} << d);
+    for (std::size_t m = 0; m < corners.size(); ++m) {
+        std::size_t offset = 0, stride = 1;
+        for (int k = 0; k < d; ++k) {
+            offset += ((m >> k & 1) ? hi[k] : lo[k]) * stride;
+            stride *= bps[k].size();
+        }
+        corners[m] = table[offset];
+    }
+    return plain_blend(corners, f, 0, d);
+}
+
+TEST(Gridval, MatchesThePlainEvaluationOrderBitForBit)
+{
+    lcg rng(21);
+    for (int trial = 0; trial < 30; ++trial) {
+        const int d = 1 + trial % 4;
+        std::vector<std::vector<double>> bps(d);
+        std::vector<array> bp_arrays;
+        std::vector<mwSize> shape;
+        std::size_t nodes = 1;
+        for (int k = 0; k < d; ++k) {
+            const int M = 1 + static_cast<int>(rng.uniform() * 7);
+            double x = rng.uniform(-3, 0);
+            for (int i = 0; i < M; ++i) {
+                if (rng.uniform() < 0.7) x += rng.uniform(0, 1);  // repeats too
+                bps[k].push_back(x);
+            }
+            bp_arrays.push_back(make_matrix(1, M, bps[k]));
+            shape.push_back(M);
+            nodes *= M;
+        }
+        const std::vector<double> values = rng.uniform_vector(nodes, -10, 10);
+        array table = make_array(shape, values);
+        const int N = 40;
+        std::vector<double> points(static_cast<std::size_t>(d) * N);
+        for (int t = 0; t < N; ++t)
+            for (int k = 0; k < d; ++k)
+                points[t * d + k] = rng.uniform() < 0.2 ? bps[k][t % bps[k].size()]
+                                                         : rng.uniform(-4, 5);
+        array q = make_matrix(d, N, points);
+        std::vector<const array*> in = {&q, &table};
+        for (const array& b : bp_arrays) in.push_back(&b);
+        const std::vector<double> got = output(run(gridval_gateway, 1, in), 0);
+        for (int t = 0; t < N; ++t) {
+            const std::vector<double> point(points.begin() + t * d, points.begin() + (t + 1) * d);
+            EXPECT_EQ(got[t], plain_interpolation(point, values, bps)) << "trial " << trial;
+        }
+    }
+}
+
 // Independent formula: the sum over corners of value times the product of
 // per-dimension weights, with the bracket found by a binary search.
 TEST(Gridval, AgreesWithTheMultilinearFormula)
