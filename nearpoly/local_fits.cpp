@@ -12,12 +12,12 @@
 
 namespace {
 
-// The regressor of one difference row d (d[j] at j * stride): (1, d) for the
+// The regressor of row i of the N-by-n difference matrix: (1, d) for the
 // linear family, followed by d_a d_b for a <= b in (a, b) order when quadratic.
-void build_regressor(double* x, const double* d, std::size_t stride, int n, bool quadratic)
+void build_regressor(double* x, const double* diff, int i, int N, int n, bool quadratic)
 {
     x[0] = 1.0;
-    for (int j = 0; j < n; ++j) x[1 + j] = d[j * stride];
+    for (int j = 0; j < n; ++j) x[1 + j] = diff[i + static_cast<std::size_t>(j) * N];
     if (!quadratic) return;
     double* product = x + 1 + n;
     for (int a = 0; a < n; ++a)
@@ -77,8 +77,7 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
     for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
     for (int t = 0; t < f.k_max; ++t) {
         fs->targets[t] = data_y[index[t]];
-        build_regressor(fs->rows + t * mm, diff + index[t], static_cast<std::size_t>(N), n,
-                        quadratic);
+        build_regressor(fs->rows + t * mm, diff, index[t], N, n, quadratic);
     }
     std::fill(fs->theta, fs->theta + m, 0.0);
 

@@ -90,11 +90,11 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
                 const double* diff, const int* index, const double* data_y, int N, int n,
                 double cov_init);
 
-// Fills diff (N-by-n) with data_x minus the query and keeps the K nearest
-// examples: index[K + 1] and dist[K + 2] (dist[0] is the head sentinel 0.0).
-// The query's coordinates are query[j * stride]; weights may be null.
+// Fills diff (N-by-n) with data_x minus query q (row q of the M-by-n
+// query_x) and keeps the K nearest examples: index[K + 1] and dist[K + 2]
+// (dist[0] is the head sentinel 0.0). weights may be null.
 void find_neighbours(double* diff, int* index, double* dist, const double* data_x,
-                     const double* query, int stride, const double* weights, int N, int n,
+                     const double* query_x, int q, int M, const double* weights, int N, int n,
                      int K, double inf);
 
 // The lists one query's candidates go to and the combination reads.

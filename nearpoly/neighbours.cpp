@@ -8,17 +8,18 @@
 #include "nearpoly/nearpoly.h"
 
 void find_neighbours(double* diff, int* index, double* dist, const double* data_x,
-                     const double* query, int stride, const double* weights, int N, int n,
+                     const double* query_x, int q, int M, const double* weights, int N, int n,
                      int K, double inf)
 {
     // dist[m + 1] is the distance of position m; dist[0] stays 0.0.
     for (int m = 1; m <= K; ++m) dist[m] = inf;
     const std::size_t rows = static_cast<std::size_t>(N);
+    const std::size_t queries = static_cast<std::size_t>(M);
 
     for (int i = 0; i < N; ++i) {
         double s = 0.0;
         for (int j = 0; j < n; ++j) {
-            const double d = data_x[i + j * rows] - query[static_cast<std::size_t>(j) * stride];
+            const double d = data_x[i + j * rows] - query_x[q + j * queries];
             diff[i + j * rows] = d;
             s = weights ? s + std::fabs(d) * weights[j] : s + std::fabs(d);
         }

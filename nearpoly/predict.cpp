@@ -37,10 +37,11 @@ fit_storage take_fit_storage(const family_settings& f)
     return fs;
 }
 
-bool finite_row(const double* row, int stride, int n)
+// Whether row q of the M-by-n matrix a is finite.
+bool finite_row(const double* a, int q, int M, int n)
 {
     for (int j = 0; j < n; ++j)
-        if (!std::isfinite(row[static_cast<std::size_t>(j) * stride])) return false;
+        if (!std::isfinite(a[q + static_cast<std::size_t>(j) * M])) return false;
     return true;
 }
 
@@ -70,13 +71,13 @@ void predict_queries(double* out, double* coefs, const double* data_x, const dou
 
     for (int q = 0; q < M; ++q) {
         double* column = coefs ? coefs + static_cast<std::size_t>(q) * s.n_coef : nullptr;
-        if (!finite_row(query_x + q, M, n)) {
+        if (!finite_row(query_x, q, M, n)) {
             // No distance to such a query is defined.
             out[q] = NAN;
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = NAN;
             continue;
         }
-        find_neighbours(diff, index, dist, data_x, query_x + q, M, weights, N, n, s.K, inf);
+        find_neighbours(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K, inf);
         if (s.G > 0) reset_list(&lists.global, inf, true);
         for (int f = 0; f < n_families; ++f) {
             if (!fam[f].active) continue;

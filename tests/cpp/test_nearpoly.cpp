@@ -228,6 +228,20 @@ TEST(Nearpoly, OutputShapes)
     EXPECT_EQ(r.outputs[2], nullptr);
 }
 
+TEST(Nearpoly, NoInputDimensions)
+{
+    // n = 0: every example is at distance 0, so the fits see the first
+    // examples in row order; the linear regressor is just (1).
+    array x = make_matrix(5, 0), y = make_matrix(5, 1, {1, 2, 3, 4, 5}), q = make_matrix(2, 0);
+    array id = make_matrix(3, 2, {2, 2, 0, 3, 3, 0});
+    call_result r = run(nearpoly_gateway, 2, {&x, &y, &q, &id});
+    const std::vector<double> v = output(r, 0);
+    ASSERT_EQ(v.size(), 2u);
+    EXPECT_EQ(v[0], v[1]);
+    EXPECT_NEAR(v[0], 1.5, 1e-5);  // the best fit: the mean of the two nearest, 1 and 2
+    EXPECT_EQ(output_dims(r, 1), (std::vector<mwSize>{1, 2}));
+}
+
 TEST(Nearpoly, ExactConstantDataKeepsTheConstantFitAhead)
 {
     // Every fit is exact: the constant one has error 0.0 and comes first.
