@@ -6,20 +6,11 @@
 #include <vector>
 
 #include "gridval/gridval.h"
+#include "bench_data.h"
 #include "host/standalone/standalone.h"
 #include "netsim/netsim.h"
 
 namespace {
-
-std::vector<double> uniform(std::size_t count, unsigned long long seed)
-{
-    std::vector<double> v(count);
-    for (double& x : v) {
-        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        x = static_cast<double>(seed >> 11) * 0x1.0p-53;
-    }
-    return v;
-}
 
 std::vector<double> linspace(int count)
 {

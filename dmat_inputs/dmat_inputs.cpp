@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "netcore/netcore.h"
+#include "netcore/network_args.h"
 
 namespace {
 
@@ -47,22 +48,17 @@ void input_derivatives(double* derivatives, double* y, const double* x, const do
                        const double* norm_matrices, const double* consequents, int n, int p,
                        int c, int normalize, int validity_type, double fuzziness)
 {
-    const std::size_t clusters = static_cast<std::size_t>(c);
-    double* differences = static_cast<double*>(mxCalloc(clusters * n, sizeof(double)));
-    double* local_outputs = static_cast<double*>(mxCalloc(clusters * p, sizeof(double)));
-    double* validities = static_cast<double*>(mxCalloc(clusters, sizeof(double)));
+    const network_scratch s = take_network_scratch(n, p, c);
     double validity_sum = 0;
 
-    evaluate_network_point(y, differences, validities, local_outputs, &validity_sum, x, centres,
-                           norm_matrices, consequents, n, p, c, normalize, validity_type,
-                           fuzziness);
+    evaluate_network_point(y, s.differences, s.validities, s.local_outputs, &validity_sum, x,
+                           centres, norm_matrices, consequents, n, p, c, normalize,
+                           validity_type, fuzziness);
     for (int j = 0; j < p; ++j)
         for (int k = 0; k < n; ++k)
             derivatives[at2(k, j, n)] = input_derivative(
-                k, j, y, differences, validities, local_outputs, validity_sum, norm_matrices,
-                consequents, n, p, c, normalize, validity_type, fuzziness);
+                k, j, y, s.differences, s.validities, s.local_outputs, validity_sum,
+                norm_matrices, consequents, n, p, c, normalize, validity_type, fuzziness);
 
-    mxFree(differences);
-    mxFree(local_outputs);
-    mxFree(validities);
+    release_network_scratch(s);
 }

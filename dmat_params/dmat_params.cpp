@@ -12,6 +12,7 @@
 #include <cmath>
 
 #include "netcore/netcore.h"
+#include "netcore/network_args.h"
 
 std::int64_t selected_rows(int n, int p, int c, unsigned selection)
 {
@@ -94,25 +95,21 @@ void parameter_derivatives(double* derivatives, double* y, const double* x,
                            const double* consequents, int n, int p, int c, int normalize,
                            int validity_type, double fuzziness, unsigned char selection)
 {
-    const std::size_t clusters = static_cast<std::size_t>(c);
-    double* differences = static_cast<double*>(mxCalloc(clusters * n, sizeof(double)));
-    double* local_outputs = static_cast<double*>(mxCalloc(clusters * p, sizeof(double)));
-    double* distance_sensitivities = static_cast<double*>(mxCalloc(clusters * p, sizeof(double)));
-    double* validities = static_cast<double*>(mxCalloc(clusters, sizeof(double)));
+    const network_scratch s = take_network_scratch(n, p, c);
+    double* distance_sensitivities =
+        static_cast<double*>(mxCalloc(static_cast<std::size_t>(c) * p, sizeof(double)));
     double validity_sum = 0;
 
-    evaluate_network_point(y, differences, validities, local_outputs, &validity_sum, x, centres,
-                           norm_matrices, consequents, n, p, c, normalize, validity_type,
-                           fuzziness);
-    fill_distance_sensitivities(distance_sensitivities, y, validities, local_outputs,
+    evaluate_network_point(y, s.differences, s.validities, s.local_outputs, &validity_sum, x,
+                           centres, norm_matrices, consequents, n, p, c, normalize,
+                           validity_type, fuzziness);
+    fill_distance_sensitivities(distance_sensitivities, y, s.validities, s.local_outputs,
                                 validity_sum, p, c, normalize, validity_type, fuzziness);
     double* row = derivatives;
     for (int j = 0; j < p; ++j)
-        row = write_column(row, j, distance_sensitivities, x, differences, validities,
+        row = write_column(row, j, distance_sensitivities, x, s.differences, s.validities,
                            validity_sum, norm_matrices, n, p, c, normalize, selection);
 
-    mxFree(differences);
-    mxFree(local_outputs);
+    release_network_scratch(s);
     mxFree(distance_sensitivities);
-    mxFree(validities);
 }

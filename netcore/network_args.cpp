@@ -3,6 +3,8 @@
 // range is refused instead of wrapping.
 #include "netcore/network_args.h"
 
+#include <cstddef>
+
 network_args read_network_args(int nrhs, const mxArray* prhs[])
 {
     network_args a;
@@ -37,4 +39,21 @@ double* output_or_scratch(int nlhs, mxArray* plhs[], int slot, int p)
     if (nlhs <= slot) return static_cast<double*>(mxCalloc(p, sizeof(double)));
     plhs[slot] = mxCreateDoubleMatrix(p, 1, mxREAL);
     return mxGetPr(plhs[slot]);
+}
+
+network_scratch take_network_scratch(int n, int p, int c)
+{
+    const std::size_t clusters = static_cast<std::size_t>(c);
+    network_scratch s;
+    s.differences = static_cast<double*>(mxCalloc(clusters * n, sizeof(double)));
+    s.local_outputs = static_cast<double*>(mxCalloc(clusters * p, sizeof(double)));
+    s.validities = static_cast<double*>(mxCalloc(clusters, sizeof(double)));
+    return s;
+}
+
+void release_network_scratch(const network_scratch& s)
+{
+    mxFree(s.differences);
+    mxFree(s.validities);
+    mxFree(s.local_outputs);
 }

@@ -1,5 +1,6 @@
-// The network parameter set as the network gateways read it from their
-// inputs: X, centres, norm_matrices, consequents and three options.
+// What the three network plug-ins share around the core: reading the
+// parameter set (X, centres, norm_matrices, consequents and three options)
+// from their inputs, output 2 or its stand-in, and the core's scratch.
 #pragma once
 
 #include "host/host.h"
@@ -38,3 +39,13 @@ network_args read_network_args(int nrhs, const mxArray* prhs[]);
 // doubles for the caller to release. A host provides only max(nlhs, 1)
 // output slots, so nothing is placed beyond them.
 double* output_or_scratch(int nlhs, mxArray* plhs[], int slot, int p);
+
+// The core's intermediate results for one point, in blocks taken with
+// mxCalloc: differences (n*c), local_outputs (p*c), validities (c).
+struct network_scratch {
+    double* differences;
+    double* local_outputs;
+    double* validities;
+};
+network_scratch take_network_scratch(int n, int p, int c);
+void release_network_scratch(const network_scratch& s);

@@ -8,20 +8,13 @@ assert(size(gridval(zeros(2, 0), T, [0 1 2], [0 1])), [1 0]);
 v = gridval([NaN 1.5; 0 0.25], T, [0 1 2], [0 1]);
 assert(isnan(v(1)) && v(2) == 32.5);
 
-function expect_error(message, f)
-  try
-    f();
-  catch e
-    assert(e.message, ['gridval: ' message]);
-    return;
-  end
-  error('no error raised; expected "%s"', message);
-end
 
-expect_error('netsim requires three input arguments.', @() gridval(1, 2));
-expect_error('breakpoints of dimension 1 must not decrease.', @() gridval(1, [1 2], [1 0]));
-expect_error('table must be a full double array.', @() gridval(1, single([1 2]), [0 1]));
-expect_error('queries must have 2 rows, one per breakpoint input.', ...
+expect_error('gridval: netsim requires three input arguments.', @() gridval(1, 2));
+expect_error('gridval: breakpoints of dimension 1 must not decrease.', ...
+             @() gridval(1, [1 2], [1 0]));
+expect_error('gridval: table must be a full double array.', ...
+             @() gridval(1, single([1 2]), [0 1]));
+expect_error('gridval: queries must have 2 rows, one per breakpoint input.', ...
              @() gridval([1; 1; 1], T, [0 1 2], [0 1]));
 
 rand('seed', 3);

@@ -28,24 +28,19 @@ assert(p(1:2), sin([0; 1]), 1e-4);
 assert(c(2, 1:2)', 2 * cos([0; 1]), 1e-2);
 assert(isnan(p(3)) && all(isnan(c(:, 3))));
 
-function expect_error(message, f)
-  try
-    f();
-  catch err
-    assert(err.message, ['nearpoly: ' message]);
-    return;
-  end
-  error('no error raised; expected "%s"', message);
-end
 
-expect_error('Not enough arguments.', @() nearpoly(x, y, 0));
-expect_error('Matrix dimensions must agree.', @() nearpoly(x, y(1:3), 0, [1; 1; 1]));
-expect_error('Illegal id_par.', @() nearpoly(x, y, 0, [1 1 1]));
-expect_error('Identification is empty.', @() nearpoly(x, y, 0, [0; 0; 0], 1, 1, 1, 1));
-expect_error('Number of argument no good.', @() nearpoly(x, y, 0, [1; 0; 0], 1, 1, 1, 1));
-expect_error('Combination parameter no good.', @() nearpoly(x, y, 0, [1; 0; 0], [1 2]));
-expect_error('Combination is empty!.', @() nearpoly(x, y, 0, [1; 0; 0], 0.7));
-expect_error('weights must be finite and not negative.', ...
+expect_error('nearpoly: Not enough arguments.', @() nearpoly(x, y, 0));
+expect_error('nearpoly: Matrix dimensions must agree.', @() nearpoly(x, y(1:3), 0, [1; 1; 1]));
+expect_error('nearpoly: Illegal id_par.', @() nearpoly(x, y, 0, [1 1 1]));
+expect_error('nearpoly: Identification is empty.', ...
+             @() nearpoly(x, y, 0, [0; 0; 0], 1, 1, 1, 1));
+expect_error('nearpoly: Number of argument no good.', ...
+             @() nearpoly(x, y, 0, [1; 0; 0], 1, 1, 1, 1));
+expect_error('nearpoly: Combination parameter no good.', ...
+             @() nearpoly(x, y, 0, [1; 0; 0], [1 2]));
+expect_error('nearpoly: Combination is empty!.', @() nearpoly(x, y, 0, [1; 0; 0], 0.7));
+expect_error('nearpoly: weights must be finite and not negative.', ...
              @() nearpoly(x, y, 0, [1; 0; 0], 1, 1e6, -1));
-expect_error('data_x must be a full double array.', @() nearpoly(single(x), y, 0, [1; 0; 0]));
+expect_error('nearpoly: data_x must be a full double array.', ...
+             @() nearpoly(single(x), y, 0, [1; 0; 0]));
 disp('nearpoly: all Octave tests passed');

@@ -10,29 +10,20 @@ assert(netsim(0.5, C, A, T, [], [], []) == netsim(0.5, C, A, T));
 assert(netsim([1; 1], [0; 0], [1 7; 3 1], [0 0 1], 0, 3), 8);
 assert(size(netsim(zeros(1, 0), C, A, T)), [1 0]);
 
-function expect_error(name, message, f)
-  try
-    f();
-  catch e
-    assert(e.message, [name ': ' message]);
-    return;
-  end
-  error('no error raised; expected "%s"', message);
-end
 
-expect_error('netsim', 'netsim requires four input arguments.', @() netsim(1, 2, 3));
-expect_error('netsim', 'netsim don''t handle more than seven input arguments.', ...
+expect_error('netsim: netsim requires four input arguments.', @() netsim(1, 2, 3));
+expect_error('netsim: netsim don''t handle more than seven input arguments.', ...
              @() netsim(0.5, C, A, T, 1, 1, 2, 4));
-expect_error('netsim', 'X must have n = 1 rows, one per input (the rows of centres).', ...
+expect_error('netsim: X must have n = 1 rows, one per input (the rows of centres).', ...
              @() netsim([1; 2], C, A, T));
-expect_error('dmat_inputs', 'DMAT requires at least four input arguments.', ...
+expect_error('dmat_inputs: DMAT requires at least four input arguments.', ...
              @() dmat_inputs(1, 2, 3));
-expect_error('dmat_params', 'DMAT requires four or five input arguments.', ...
+expect_error('dmat_params: DMAT requires four or five input arguments.', ...
              @() dmat_params(0.5, C, A, T, 1, 1, 2, uint8(15), 0));
-expect_error('dmat_params', 'DMAT requires at least four input arguments.', ...
+expect_error('dmat_params: DMAT requires at least four input arguments.', ...
              @() dmat_params(0.5, C, A));
 try
-  [a, b, c] = netsim(0.5, C, A, T);
+  [a, b] = netsim(0.5, C, A, T);
   error('no error raised');
 catch e
   assert(e.message, 'netsim: netsim requires one output argument.');
