@@ -24,12 +24,22 @@ void build_regressor(double* x, const double* diff, int i, int N, int n, bool qu
         for (int b = a; b < n; ++b) *product++ = x[1 + a] * x[1 + b];
 }
 
-// Sum over b of P[a][b] x[b], from 0.0 with b ascending.
-double row_times(const double* P_row, const double* x, int m)
+// h = P x: h[a] = sum over b of P[a][b] x[b], from 0.0 with b ascending.
+// P stays exactly symmetric (every update subtracts g_a g_b / delta, and
+// g_a g_b = g_b g_a), so row b stands for column b: adding x[b] times row b
+// to all of h gives every h[a] the same terms in the same order, in a loop
+// over a that the compiler can vectorise.
+void symmetric_times(double* __restrict h, const double* __restrict P,
+                     const double* __restrict x, int m)
 {
-    double h = 0.0;
-    for (int b = 0; b < m; ++b) h = h + P_row[b] * x[b];
-    return h;
+    const std::size_t mm = static_cast<std::size_t>(m);
+    for (int a = 0; a < m; ++a) h[a] = 0.0;
+    for (int b = 0; b < m; ++b) {
+        const double xb = x[b];
+        const double* row = P + b * mm;
+#pragma omp simd
+        for (int a = 0; a < m; ++a) h[a] = h[a] + row[a] * xb;
+    }
 }
 
 // Takes in one neighbour (regressor x, target y): updates P and theta.
@@ -38,17 +48,22 @@ void rls_step(double* P, double* theta, double* g, const double* x, double y, in
     const std::size_t mm = static_cast<std::size_t>(m);
     double delta = 1.0;
     double e = y;  // a-priori residual, with the old theta
-    for (int a = 0; a < m; ++a) g[a] = row_times(P + a * mm, x, m);
+    symmetric_times(g, P, x, m);
     for (int a = 0; a < m; ++a) delta = delta + g[a] * x[a];
     for (int a = 0; a < m; ++a) e = e - x[a] * theta[a];
-    for (int a = 0; a < m; ++a)
-        for (int b = 0; b < m; ++b) P[a * mm + b] = P[a * mm + b] - (g[a] * g[b]) / delta;
+    for (int a = 0; a < m; ++a) {
+        const double ga = g[a];
+        double* row = P + a * mm;
+        for (int b = 0; b < m; ++b) row[b] = row[b] - (ga * g[b]) / delta;
+    }
     // With the new P; equal to theta + e g / delta only in exact arithmetic.
-    for (int a = 0; a < m; ++a) theta[a] = theta[a] + e * row_times(P + a * mm, x, m);
+    symmetric_times(g, P, x, m);
+    for (int a = 0; a < m; ++a) theta[a] = theta[a] + e * g[a];
 }
 
-// Mean over k of the squared leave-one-out residuals of the u nearest.
-double loo_error(const double* rows, const double* targets, const double* P,
+// Mean over k of the squared leave-one-out residuals of the u nearest; h
+// is m doubles of work space.
+double loo_error(double* h, const double* rows, const double* targets, const double* P,
                  const double* theta, int m, int u, int k)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
@@ -58,7 +73,8 @@ double loo_error(const double* rows, const double* targets, const double* P,
         double num = targets[t];
         double den = 1.0;
         for (int a = 0; a < m; ++a) num = num - x[a] * theta[a];
-        for (int a = 0; a < m; ++a) den = den - x[a] * row_times(P + a * mm, x, m);
+        symmetric_times(h, P, x, m);
+        for (int a = 0; a < m; ++a) den = den - x[a] * h[a];
         const double r = num / den;
         sum = sum + r * r;
     }
@@ -87,7 +103,7 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
         if (k < f.k_min) continue;
         // A window scores only the w nearest, but the divisor stays k.
         const int u = f.window != 0 && f.window < k ? f.window : k;
-        const double E = loo_error(fs->rows, fs->targets, fs->P, fs->theta, m, u, k);
+        const double E = loo_error(fs->gain, fs->rows, fs->targets, fs->P, fs->theta, m, u, k);
         insert_candidate(list, E, fs->theta[0], fs->theta, m);
     }
 }

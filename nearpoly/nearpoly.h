@@ -91,11 +91,12 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
                 double cov_init);
 
 // Fills diff (N-by-n) with data_x minus query q (row q of the M-by-n
-// query_x) and keeps the K nearest examples: index[K + 1] and dist[K + 2]
-// (dist[0] is the head sentinel 0.0). weights may be null.
-void find_neighbours(double* diff, int* index, double* dist, const double* data_x,
-                     const double* query_x, int q, int M, const double* weights, int N, int n,
-                     int K, double inf);
+// query_x) and distances[N] with every example's distance, and keeps the K
+// nearest examples: index[K + 1] and dist[K + 2] (dist[0] is the head
+// sentinel 0.0). weights may be null.
+void find_neighbours(double* diff, double* distances, int* index, double* dist,
+                     const double* data_x, const double* query_x, int q, int M,
+                     const double* weights, int N, int n, int K, double inf);
 
 // The lists one query's candidates go to and the combination reads.
 struct candidate_lists {

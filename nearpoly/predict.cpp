@@ -54,6 +54,7 @@ void predict_queries(double* out, double* coefs, const double* data_x, const dou
     const double inf = mxGetInf();
     const family_settings* fam = s.family;
     double* diff = take_doubles(static_cast<std::size_t>(N) * n);
+    double* distances = take_doubles(N);
     int* index = static_cast<int*>(mxCalloc(static_cast<std::size_t>(s.K) + 1, sizeof(int)));
     double* dist = take_doubles(static_cast<std::size_t>(s.K) + 2);
 
@@ -77,7 +78,8 @@ void predict_queries(double* out, double* coefs, const double* data_x, const dou
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = NAN;
             continue;
         }
-        find_neighbours(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K, inf);
+        find_neighbours(diff, distances, index, dist, data_x, query_x, q, M, weights, N, n, s.K,
+                        inf);
         if (s.G > 0) reset_list(&lists.global, inf, true);
         for (int f = 0; f < n_families; ++f) {
             if (!fam[f].active) continue;

@@ -26,7 +26,7 @@ plugins = {
   'dmat_inputs', {'dmat_inputs/dmat_inputs_gateway.cpp', 'dmat_inputs/dmat_inputs.cpp'}, network
   'dmat_params', {'dmat_params/dmat_params_gateway.cpp', 'dmat_params/dmat_params.cpp'}, network
 };
-flags = '-O2 -std=c++17 -ffp-contract=off';
+flags = '-O2 -std=c++17 -ffp-contract=off -fopenmp-simd';
 in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 
 for i = 1:size(plugins, 1)

@@ -36,8 +36,9 @@ neighbours search(const std::vector<double>& data_x, int N, int n, const std::ve
                   int K, const double* weights = nullptr)
 {
     neighbours nb{std::vector<double>(N * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
-    find_neighbours(nb.diff.data(), nb.index.data(), nb.dist.data(), data_x.data(), q.data(), 0, 1,
-                    weights, N, n, K, INFINITY);
+    std::vector<double> all(N);
+    find_neighbours(nb.diff.data(), all.data(), nb.index.data(), nb.dist.data(), data_x.data(),
+                    q.data(), 0, 1, weights, N, n, K, INFINITY);
     nb.index.resize(K);
     return nb;
 }
@@ -112,10 +113,11 @@ TEST(NeighbourSearch, SecondQueryKeepsNoTraceOfTheFirst)
     std::vector<double> diff(5), dist(4);
     std::vector<int> index(3);
     const double q1 = 0, q2 = 4;
-    find_neighbours(diff.data(), index.data(), dist.data(), x.data(), &q1, 0, 1, nullptr, 5, 1, 2,
-                    INFINITY);
-    find_neighbours(diff.data(), index.data(), dist.data(), x.data(), &q2, 0, 1, nullptr, 5, 1, 2,
-                    INFINITY);
+    std::vector<double> all(5);
+    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q1, 0, 1,
+                    nullptr, 5, 1, 2, INFINITY);
+    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q2, 0, 1,
+                    nullptr, 5, 1, 2, INFINITY);
     EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + 2), (std::vector<int>{4, 3}));
     EXPECT_EQ(diff, (std::vector<double>{-4, -3, -2, -1, 0}));
 }
