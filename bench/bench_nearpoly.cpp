@@ -8,7 +8,7 @@
 
 #include "bench_data.h"
 #include "host/standalone/standalone.h"
-#include "nearpoly/nearpoly.h"
+#include "host/standalone/gateways.h"
 
 namespace {
 

@@ -5,10 +5,9 @@
 
 #include <vector>
 
-#include "gridval/gridval.h"
+#include "host/standalone/gateways.h"
 #include "bench_data.h"
 #include "host/standalone/standalone.h"
-#include "netsim/netsim.h"
 
 namespace {
 

@@ -62,3 +62,6 @@ void mxFree(void* block);
 
 // Ends the current call with `message`; never returns.
 [[noreturn]] void mexErrMsgTxt(const char* message);
+
+// Ends the current call with identifier `id` and a printf-style message.
+[[noreturn]] void mexErrMsgIdAndTxt(const char* id, const char* format, ...);

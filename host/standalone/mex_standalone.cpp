@@ -4,6 +4,7 @@
 // arrays it creates are owned by that call until it ends.
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,7 +33,8 @@ struct call_state {
 thread_local call_state* current = nullptr;
 
 struct host_error : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    host_error(const char* message, const char* id) : std::runtime_error(message), identifier(id) {}
+    std::string identifier;
 };
 
 std::size_t element_size(mxClassID cls)
@@ -191,7 +193,17 @@ void mxFree(void* block)
     std::free(block);
 }
 
-void mexErrMsgTxt(const char* message) { throw host_error(message); }
+void mexErrMsgTxt(const char* message) { throw host_error(message, ""); }
+
+void mexErrMsgIdAndTxt(const char* id, const char* format, ...)
+{
+    char message[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    throw host_error(message, id);
+}
 
 namespace standalone {
 
@@ -274,6 +286,7 @@ call_result call(gateway g, int nlhs, const std::vector<const mxArray*>& inputs)
         result.ok = true;
     } catch (const host_error& e) {
         result.error = e.what();
+        result.identifier = e.identifier;
     }
     current = outer;
 

@@ -53,6 +53,7 @@ using gateway = void (*)(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
 struct call_result {
     bool ok = false;
     std::string error;             // the message of mexErrMsgTxt when !ok
+    std::string identifier;        // of mexErrMsgIdAndTxt; empty for mexErrMsgTxt
     std::vector<array> outputs;    // one per slot, null where the gateway left none
     std::size_t calloc_calls = 0;  // mxCalloc calls made by the call
     std::size_t blocks_left = 0;   // blocks not released by the plug-in itself

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "helpers.h"
-#include "netsim/netsim.h"
+#include "host/standalone/gateways.h"
 
 namespace testing_helpers {
 

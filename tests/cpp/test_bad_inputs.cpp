@@ -2,12 +2,8 @@
 // message, and each accepted oddity with the result it gives.
 #include <cmath>
 
-#include "dmat_inputs/dmat_inputs.h"
-#include "dmat_params/dmat_params.h"
-#include "gridval/gridval.h"
+#include "host/standalone/gateways.h"
 #include "helpers.h"
-#include "nearpoly/nearpoly.h"
-#include "netsim/netsim.h"
 
 using namespace testing_helpers;
 using standalone::make_array;

@@ -3,8 +3,7 @@
 // central differences of netsim.
 #include <cmath>
 
-#include "dmat_inputs/dmat_inputs.h"
-#include "dmat_params/dmat_params.h"
+#include "host/standalone/gateways.h"
 #include "network_fixture.h"
 
 using namespace testing_helpers;

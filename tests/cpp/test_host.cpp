@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "helpers.h"
-#include "host/host.h"
+#include "core/checks/common.h"
+#include "core/common/limits.h"
+#include "mex/mex_host.h"
 
 using namespace testing_helpers;
 using standalone::make_array;
@@ -31,7 +33,8 @@ void scratch_gateway(int, mxArray* plhs[], int nrhs, const mxArray*[])
 // Applies the shared double-array check to its input.
 void check_gateway(int, mxArray*[], int, const mxArray* prhs[])
 {
-    require_double_array(prhs[0], "arg");
+    using namespace localmodels;
+    mex::raise_if_failed(checks::require_double_array("test", mex::describe(prhs[0]), "arg"));
 }
 
 // Returns the sizes the plug-ins read: M, N and the first two dimensions.
@@ -116,6 +119,7 @@ TEST(SharedChecks, ArraysBeyondThirtyTwoBitCountsAreRefused)
 
 TEST(SharedChecks, TruncationIsDefinedForEveryDouble)
 {
+    using localmodels::trunc_to_int;
     EXPECT_EQ(trunc_to_int(2.9), 2);
     EXPECT_EQ(trunc_to_int(-2.9), -2);
     EXPECT_EQ(trunc_to_int(-0.5), 0);

@@ -5,8 +5,11 @@
 #include <numeric>
 
 #include "helpers.h"
-#include "nearpoly/nearpoly.h"
+#include "core/nearpoly/stages.h"
+#include "host/standalone/gateways.h"
 
+using namespace localmodels::nearpoly;
+using namespace localmodels::nearpoly::detail;
 using namespace testing_helpers;
 
 namespace {
@@ -106,7 +109,7 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
             std::vector<int> index(K + 1), index2(K + 1);
             std::vector<double> all(N);
             find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), q.data(),
-                            qi, M, weights, N, n, K, INFINITY);
+                            qi, M, weights, N, n, K);
             plain_search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
             EXPECT_EQ(diff, diff2);
             EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + K),
@@ -142,8 +145,8 @@ TEST(NearpolyExact, RecursiveFitsMatchThePlainOrder)
         std::vector<double> errors2 = errors, predictions2 = predictions, coefs2 = coefs;
         candidate_list got{errors.data(), predictions.data(), coefs.data(), L, m};
         candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
-        reset_list(&got, INFINITY, true);
-        reset_list(&expected, INFINITY, true);
+        reset_list(&got, true);
+        reset_list(&expected, true);
         fit_family(&got, &fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
         for (const plain_candidate& c :
              plain_fits(diff, index, y, N, n, quadratic, k_min, k_max, w, cov))

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "nearpoly/nearpoly.h"
+#include "core/nearpoly/stages.h"
+#include "host/standalone/gateways.h"
 
+using namespace localmodels::nearpoly;
+using namespace localmodels::nearpoly::detail;
 namespace {
 
 // The arguments of a call with N examples of n inputs, id_par given by its
@@ -15,6 +18,7 @@ struct args {
     std::vector<double> comb;
     call_args a{};
     settings s{};
+    localmodels::error e{};
 
     args(int N, int n, std::vector<double> id_par, int cols, int nrhs = 4,
          std::vector<double> comb_par = {}, int nlhs = 1)
@@ -33,7 +37,11 @@ struct args {
         a.comb_count = static_cast<std::int64_t>(comb.size());
         a.comb_par = comb.data();
     }
-    const char* decode() { return decode_settings(a, &s); }
+    const char* decode()
+    {
+        e = decode_settings(a, &s);
+        return localmodels::failed(e) ? e.message : nullptr;
+    }
     const family_settings& f(int family) const { return s.family[family]; }
 };
 

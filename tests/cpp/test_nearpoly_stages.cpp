@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
-#include "nearpoly/nearpoly.h"
+#include "core/nearpoly/stages.h"
+#include "host/standalone/gateways.h"
 
+using namespace localmodels::nearpoly;
+using namespace localmodels::nearpoly::detail;
 namespace {
 
 // A candidate list backed by vectors.
@@ -17,7 +20,7 @@ struct owned_list {
         : errors(L + 2, 0.0), predictions(L + 1, 0.0), rows(with_rows ? (L + 1) * r : 0, 0.0)
     {
         list = {errors.data(), predictions.data(), with_rows ? rows.data() : nullptr, L, r};
-        reset_list(&list, INFINITY, true);
+        reset_list(&list, true);
     }
     double error(int m) const { return errors[m + 1]; }
     std::vector<double> row(int m) const
@@ -38,7 +41,7 @@ neighbours search(const std::vector<double>& data_x, int N, int n, const std::ve
     neighbours nb{std::vector<double>(N * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
     std::vector<double> all(N);
     find_neighbours(nb.diff.data(), all.data(), nb.index.data(), nb.dist.data(), data_x.data(),
-                    q.data(), 0, 1, weights, N, n, K, INFINITY);
+                    q.data(), 0, 1, weights, N, n, K);
     nb.index.resize(K);
     return nb;
 }
@@ -115,9 +118,9 @@ TEST(NeighbourSearch, SecondQueryKeepsNoTraceOfTheFirst)
     const double q1 = 0, q2 = 4;
     std::vector<double> all(5);
     find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q1, 0, 1,
-                    nullptr, 5, 1, 2, INFINITY);
+                    nullptr, 5, 1, 2);
     find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q2, 0, 1,
-                    nullptr, 5, 1, 2, INFINITY);
+                    nullptr, 5, 1, 2);
     EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + 2), (std::vector<int>{4, 3}));
     EXPECT_EQ(diff, (std::vector<double>{-4, -3, -2, -1, 0}));
 }

@@ -1,5 +1,5 @@
 // Fuzz target: dmat_params called with arbitrary inputs through the standalone host.
-#include "dmat_params/dmat_params.h"
+#include "host/standalone/gateways.h"
 #include "fuzz_call.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

@@ -1,5 +1,5 @@
 // Fuzz target: gridval called with arbitrary inputs through the standalone host.
-#include "gridval/gridval.h"
+#include "host/standalone/gateways.h"
 #include "fuzz_call.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)

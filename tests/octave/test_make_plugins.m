@@ -1,6 +1,7 @@
 % The user build script: builds every plug-in with Octave's own mex into a
-% fresh folder, and the result answers like the CMake build.
-outdir = tempname();
+% fresh folder whose name has a space, and the result answers like the
+% CMake build.
+outdir = fullfile(tempname(), 'plug ins');
 make_plugins(outdir);
 addpath(outdir);
 assert(strcmp(which('gridval'), fullfile(outdir, 'gridval.mex')));
@@ -9,6 +10,7 @@ assert(nearpoly([0.5; -1], [1; 3], 0, [0 0; 2 2; 0 0], 1, 1), 31/26, -1e-15);
 assert(netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5])) == 2.7500000000000004);
 assert(size(dmat_inputs(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [1 1]);
 assert(size(dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [8 1]);
+rmpath(outdir);
 confirm_recursive_rmdir(false);
-rmdir(outdir, 's');
+rmdir(fileparts(outdir), 's');
 disp('make_plugins: built and loaded');

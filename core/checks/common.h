@@ -1,0 +1,35 @@
+// Checks every plug-in shares. Each returns no_error() or the refusal to
+// raise, whose identifier starts with the plug-in's name.
+#pragma once
+
+#include <cstdint>
+
+#include "core/checks/arg.h"
+#include "core/common/error.h"
+
+namespace localmodels::checks {
+
+// A full (non-sparse) double array with at most max_count elements. A
+// complex array passes; only its real part is read.
+error require_double_array(const char* plugin, const arg& a, const char* name);
+
+// At least `need` elements; `what` says how the need is formed ("n*n*c"),
+// `reason` completes the identifier.
+error require_values(const char* plugin, const char* reason, const arg& a, const char* name,
+                     std::int64_t need, const char* what);
+
+// A dimension as a 32-bit count, or a refusal when it exceeds max_count.
+error to_count(const char* plugin, std::uint64_t v, const char* name, int* count);
+
+// First element of optional input `slot`, or `fallback` when that input is
+// absent or empty. A present input must be a full double array.
+error option_or(const char* plugin, const call& c, int slot, const char* name, double fallback,
+                double* value);
+
+// The same for an integer option: the value must be finite and within the
+// signed 32-bit range, and is truncated toward zero. `reason` completes the
+// identifier of the range refusal.
+error int_option_or(const char* plugin, const char* reason, const call& c, int slot,
+                    const char* name, int fallback, int* value);
+
+}  // namespace localmodels::checks

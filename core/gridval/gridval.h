@@ -1,0 +1,37 @@
+// gridval: multilinear interpolation in a d-dimensional lookup table.
+#pragma once
+
+#include <cstddef>
+
+namespace localmodels::gridval {
+
+// The corner count 2^d must fit a signed 32-bit integer.
+constexpr int max_dimensions = 30;
+
+// The N points of `queries` (point t is the d values from t*d) and a table
+// of the product of the counts[k] values, column-major over the dimensions;
+// breakpoints[k] points to counts[k] non-decreasing values.
+struct problem {
+    const double* queries;
+    const double* table;
+    const double* breakpoints[max_dimensions];
+    int counts[max_dimensions];
+    int d, N;
+};
+
+// Bytes of workspace interpolate() needs.
+std::size_t workspace_size(const problem& p);
+
+// Writes out[N]. Coordinates outside a breakpoint range are held at its
+// end; a NaN coordinate gives NaN.
+void interpolate(double* out, const problem& p, void* memory, std::size_t bytes);
+
+namespace detail {
+
+// Blends the 2^j table values that `run` refers to along dimensions j-1 … 0,
+// upper half first: (1 - f) * lower + upper * f at each level.
+double blend_corners(const double* const* run, const double* fractions, int j);
+
+}  // namespace detail
+
+}  // namespace localmodels::gridval

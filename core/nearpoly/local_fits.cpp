@@ -1,0 +1,113 @@
+// The linear and quadratic families: recursive least squares over the
+// nearest neighbours, nearest first, from the prior P = cov_init * I, and
+// the leave-one-out (PRESS) score of every fit from the recursion's state.
+//
+// After k steps, in exact arithmetic, P = (X_kᵀX_k + I/cov_init)^-1 and
+// theta = P X_kᵀ y_k, and the residual at neighbour t of the fit without t is
+// r_t = (y_t - x_tᵀ theta) / (1 - x_tᵀ P x_t).
+#include <algorithm>
+#include <cstddef>
+
+#include "core/nearpoly/stages.h"
+
+namespace localmodels::nearpoly::detail {
+
+namespace {
+
+// The regressor of row i of the N-by-n difference matrix: (1, d) for the
+// linear family, followed by d_a d_b for a <= b in (a, b) order when quadratic.
+void build_regressor(double* x, const double* diff, int i, int N, int n, bool quadratic)
+{
+    x[0] = 1.0;
+    for (int j = 0; j < n; ++j) x[1 + j] = diff[i + static_cast<std::size_t>(j) * N];
+    if (!quadratic) return;
+    double* product = x + 1 + n;
+    for (int a = 0; a < n; ++a)
+        for (int b = a; b < n; ++b) *product++ = x[1 + a] * x[1 + b];
+}
+
+// h = P x: h[a] = sum over b of P[a][b] x[b], from 0.0 with b ascending.
+// P stays exactly symmetric (every update subtracts g_a g_b / delta, and
+// g_a g_b = g_b g_a), so row b stands for column b: adding x[b] times row b
+// to all of h gives every h[a] the same terms in the same order, in a loop
+// over a that the compiler can vectorise.
+void symmetric_times(double* __restrict h, const double* __restrict P,
+                     const double* __restrict x, int m)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    for (int a = 0; a < m; ++a) h[a] = 0.0;
+    for (int b = 0; b < m; ++b) {
+        const double xb = x[b];
+        const double* row = P + b * mm;
+#pragma omp simd
+        for (int a = 0; a < m; ++a) h[a] = h[a] + row[a] * xb;
+    }
+}
+
+// Takes in one neighbour (regressor x, target y): updates P and theta.
+void rls_step(double* P, double* theta, double* g, const double* x, double y, int m)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    double delta = 1.0;
+    double e = y;  // a-priori residual, with the old theta
+    symmetric_times(g, P, x, m);
+    for (int a = 0; a < m; ++a) delta = delta + g[a] * x[a];
+    for (int a = 0; a < m; ++a) e = e - x[a] * theta[a];
+    for (int a = 0; a < m; ++a) {
+        const double ga = g[a];
+        double* row = P + a * mm;
+        for (int b = 0; b < m; ++b) row[b] = row[b] - (ga * g[b]) / delta;
+    }
+    // With the new P; equal to theta + e g / delta only in exact arithmetic.
+    symmetric_times(g, P, x, m);
+    for (int a = 0; a < m; ++a) theta[a] = theta[a] + e * g[a];
+}
+
+// Mean over k of the squared leave-one-out residuals of the u nearest; h
+// is m doubles of work space.
+double loo_error(double* h, const double* rows, const double* targets, const double* P,
+                 const double* theta, int m, int u, int k)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    double sum = 0.0;
+    for (int t = 0; t < u; ++t) {
+        const double* x = rows + t * mm;
+        double num = targets[t];
+        double den = 1.0;
+        for (int a = 0; a < m; ++a) num = num - x[a] * theta[a];
+        symmetric_times(h, P, x, m);
+        for (int a = 0; a < m; ++a) den = den - x[a] * h[a];
+        const double r = num / den;
+        sum = sum + r * r;
+    }
+    return sum / k;
+}
+
+}  // namespace
+
+void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
+                const double* diff, const int* index, const double* data_y, int N, int n,
+                double cov_init)
+{
+    const int m = f.m;
+    const std::size_t mm = static_cast<std::size_t>(m);
+    std::fill(fs->P, fs->P + mm * mm, 0.0);
+    for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
+    for (int t = 0; t < f.k_max; ++t) {
+        fs->targets[t] = data_y[index[t]];
+        build_regressor(fs->rows + t * mm, diff, index[t], N, n, quadratic);
+    }
+    std::fill(fs->theta, fs->theta + m, 0.0);
+
+    for (int t = 0; t < f.k_max; ++t) {
+        const int k = t + 1;  // neighbours in the fit
+        rls_step(fs->P, fs->theta, fs->gain, fs->rows + t * mm, fs->targets[t], m);
+        if (k < f.k_min) continue;
+        // A window scores only the w nearest, but the divisor stays k.
+        const int u = f.window != 0 && f.window < k ? f.window : k;
+        const double E = loo_error(fs->gain, fs->rows, fs->targets, fs->P, fs->theta, m, u, k);
+        insert_candidate(list, E, fs->theta[0], fs->theta, m);
+    }
+}
+
+}  // namespace localmodels::nearpoly::detail

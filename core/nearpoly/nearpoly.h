@@ -1,0 +1,71 @@
+// nearpoly: prediction from stored examples by local constant, linear and
+// quadratic fits on growing neighbourhoods, scored by leave-one-out error.
+// The stages of one query, in order: neighbour search, constant family,
+// linear and quadratic families, combination (stages.h). They share the
+// settings decoded once per call and a workspace the caller provides.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/common/error.h"
+
+namespace localmodels::nearpoly {
+
+enum { constant_family, linear_family, quadratic_family, n_families };
+
+// Neighbour-count range and combination count of one model family.
+struct family_settings {
+    int m;       // parameter count: 1, n + 1 or (n + 1)(n + 2)/2
+    int k_min;   // smallest neighbour count scored (at least 2)
+    int k_max;   // largest neighbour count scored (at most N)
+    int count;   // k_max - k_min + 1 candidates per query
+    int window;  // leave-one-out window; 0 = off, else at least 2
+    int keep;    // list length in per-family mode
+    bool active;
+};
+
+struct settings {
+    family_settings family[n_families];
+    int G;       // global list length; 0 in per-family mode
+    int n_coef;  // coefficient rows of output 2
+    int K;       // neighbour list length
+    double cov_init;
+    bool want_coefs;  // output 2 asked for
+};
+
+// The examples and queries of one call, column-major: data_x N-by-n,
+// data_y N values, query_x M-by-n; weights n values or null (unweighted).
+struct problem {
+    const double* data_x;
+    const double* data_y;
+    const double* query_x;
+    const double* weights;
+    int N, n, M;
+};
+
+// The shapes and parameter inputs decode_settings reads, as plain values.
+struct call_args {
+    int nrhs, nlhs;
+    int N, n;  // rows and columns of data_x
+    std::int64_t rows_y, cols_y, cols_q, rows_id, cols_id;
+    const double* id_par;     // rows_id * cols_id values
+    std::int64_t comb_count;  // elements of comb_par (nrhs >= 5)
+    const double* comb_par;
+    bool has_cov_init;        // input 6 given and not empty
+    double cov_init;
+};
+
+// Checks the argument counts and shapes and decodes id_par and comb_par, in
+// the documented order; the first failing check is the refusal.
+error decode_settings(const call_args& a, settings* s);
+
+// Bytes of workspace predict() needs for this problem and these settings.
+std::size_t workspace_size(const problem& p, const settings& s);
+
+// Runs every query: writes out[M] and, when coefs is not null, coefs
+// (n_coef-by-M). `memory` holds at least workspace_size(p, s) bytes.
+void predict(double* out, double* coefs, const problem& p, const settings& s, void* memory,
+             std::size_t bytes);
+
+}  // namespace localmodels::nearpoly

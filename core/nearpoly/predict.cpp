@@ -1,0 +1,131 @@
+// The per-query loop of nearpoly and the scratch it runs on. Every block is
+// laid out once per call in the caller's workspace, before the first query.
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
+#include "core/common/workspace.h"
+#include "core/nearpoly/stages.h"
+
+namespace localmodels::nearpoly {
+
+namespace {
+
+using detail::candidate_list;
+using detail::candidate_lists;
+using detail::fit_storage;
+
+// Everything one call's queries share.
+struct scratch {
+    double* diff;       // N-by-n differences to the query
+    double* distances;  // N
+    int* index;         // K + 1 neighbour rows
+    double* dist;       // K + 2 neighbour distances; [0] the head sentinel 0.0
+    candidate_lists lists;
+    fit_storage fits[n_families];
+    double* accum;  // n_coef, with output 2
+};
+
+// A list of length L; rows of r coefficients only when `with_rows`. The
+// error block's element 0, the head sentinel, stays 0.0.
+candidate_list take_list(workspace* w, int L, int r, bool with_rows)
+{
+    const std::size_t slots = static_cast<std::size_t>(L) + 1;
+    candidate_list list;
+    list.errors = take<double>(w, slots + 1);
+    list.predictions = take<double>(w, slots);
+    list.rows = with_rows ? take<double>(w, slots * r) : nullptr;
+    list.L = L;
+    list.r = r;
+    return list;
+}
+
+fit_storage take_fit_storage(workspace* w, const family_settings& f)
+{
+    const std::size_t m = static_cast<std::size_t>(f.m);
+    fit_storage fs;
+    fs.rows = take<double>(w, static_cast<std::size_t>(f.k_max) * m);
+    fs.targets = take<double>(w, f.k_max);
+    fs.P = take<double>(w, m * m);
+    fs.theta = take<double>(w, m);
+    fs.gain = take<double>(w, m);
+    return fs;
+}
+
+// Lays out the call's scratch in w; while counting, only w->used matters.
+scratch lay_out(workspace* w, const problem& p, const settings& s)
+{
+    scratch sc = {};
+    sc.diff = take<double>(w, static_cast<std::size_t>(p.N) * p.n);
+    sc.distances = take<double>(w, p.N);
+    sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
+    sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
+    if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
+    for (int f = 0; f < n_families; ++f) {
+        const family_settings& fam = s.family[f];
+        if (!fam.active) continue;
+        if (f != constant_family) sc.fits[f] = take_fit_storage(w, fam);
+        if (s.G == 0)
+            sc.lists.family[f] = take_list(w, fam.keep, fam.m, s.want_coefs && f != constant_family);
+    }
+    sc.accum = s.want_coefs ? take<double>(w, s.n_coef) : nullptr;
+    return sc;
+}
+
+// Whether row q of the M-by-n matrix a is finite.
+bool finite_row(const double* a, int q, int M, int n)
+{
+    for (int j = 0; j < n; ++j)
+        if (!std::isfinite(a[q + static_cast<std::size_t>(j) * M])) return false;
+    return true;
+}
+
+// The candidates of every active family for one query, into their lists.
+void score_families(scratch* sc, const problem& p, const settings& s)
+{
+    if (s.G > 0) reset_list(&sc->lists.global, true);
+    for (int f = 0; f < n_families; ++f) {
+        const family_settings& fam = s.family[f];
+        if (!fam.active) continue;
+        candidate_list* list = s.G > 0 ? &sc->lists.global : &sc->lists.family[f];
+        if (s.G == 0) reset_list(list, false);
+        if (f == constant_family)
+            constant_fits(list, fam, sc->index, p.data_y);
+        else
+            fit_family(list, &sc->fits[f], fam, f == quadratic_family, sc->diff, sc->index,
+                       p.data_y, p.N, p.n, s.cov_init);
+    }
+}
+
+}  // namespace
+
+std::size_t workspace_size(const problem& p, const settings& s)
+{
+    workspace w = counting_workspace();
+    lay_out(&w, p, s);
+    return bytes_needed(w);
+}
+
+void predict(double* out, double* coefs, const problem& p, const settings& s, void* memory,
+             std::size_t bytes)
+{
+    workspace w = memory_workspace(memory, bytes);
+    scratch sc = lay_out(&w, p, s);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+
+    for (int q = 0; q < p.M; ++q) {
+        double* column = coefs ? coefs + static_cast<std::size_t>(q) * s.n_coef : nullptr;
+        if (!finite_row(p.query_x, q, p.M, p.n)) {
+            // No distance to such a query is defined.
+            out[q] = nan;
+            for (int j = 0; column && j < s.n_coef; ++j) column[j] = nan;
+            continue;
+        }
+        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, p.data_x, p.query_x, q,
+                                p.M, p.weights, p.N, p.n, s.K);
+        score_families(&sc, p, s);
+        combine(&out[q], column, sc.accum, sc.lists, s);
+    }
+}
+
+}  // namespace localmodels::nearpoly

@@ -1,0 +1,66 @@
+// The stages of one nearpoly query, on plain pointers and counts. Used by
+// predict() and tested one by one.
+#pragma once
+
+#include "core/nearpoly/nearpoly.h"
+
+namespace localmodels::nearpoly::detail {
+
+// An ordered candidate list of length L, best (smallest error) first.
+struct candidate_list {
+    double* errors;       // L + 2: [0] head sentinel 0.0, [m + 1] position m
+    double* predictions;  // L + 1: [m] position m, [L] overflow
+    double* rows;         // (L + 1) rows of r coefficients, or null
+    int L, r;
+};
+
+// Frees every position (error +inf); with clear_rows also zeroes the rows.
+void reset_list(candidate_list* list, bool clear_rows);
+
+// Inserts candidate (e, v, c[rc]) by strict less-than from the tail; the row
+// is c followed by zeros. An error that is not less than the last kept one
+// (NaN included) changes nothing.
+void insert_candidate(candidate_list* list, double e, double v, const double* c, int rc);
+
+// Scores the mean of the targets of the k nearest neighbours for every k of
+// the family's range and inserts each into `list`; index[k_max] holds the
+// neighbours' example rows, nearest first.
+void constant_fits(candidate_list* list, const family_settings& f, const int* index,
+                   const double* data_y);
+
+// Working storage of one recursive least-squares family.
+struct fit_storage {
+    double* rows;     // k_max regressors of m values
+    double* targets;  // k_max
+    double* P;        // m-by-m covariance
+    double* theta;    // m parameters
+    double* gain;     // m
+};
+
+// Fits the linear (m = n + 1) or quadratic family by recursive least squares
+// on the nearest neighbours and inserts every scored fit into `list`.
+// diff is the N-by-n difference matrix (example minus query), column-major.
+void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
+                const double* diff, const int* index, const double* data_y, int N, int n,
+                double cov_init);
+
+// Fills diff (N-by-n) with data_x minus query q (row q of the M-by-n
+// query_x) and distances[N] with every example's distance, and keeps the K
+// nearest examples: index[K + 1] and dist[K + 2] (dist[0] is the head
+// sentinel 0.0). weights may be null.
+void find_neighbours(double* diff, double* distances, int* index, double* dist,
+                     const double* data_x, const double* query_x, int q, int M,
+                     const double* weights, int N, int n, int K);
+
+// The lists one query's candidates go to and the combination reads.
+struct candidate_lists {
+    candidate_list global;
+    candidate_list family[n_families];
+};
+
+// Combines the kept candidates with inverse-error weights into *prediction
+// and, when coefs is not null, coefs[n_coef] using accum[n_coef].
+void combine(double* prediction, double* coefs, double* accum, const candidate_lists& lists,
+             const settings& s);
+
+}  // namespace localmodels::nearpoly::detail

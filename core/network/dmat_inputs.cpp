@@ -1,0 +1,71 @@
+// Closed-form input derivatives of the network, from the intermediates the
+// core leaves in its buffers.
+//
+// With d_i = D_iᵀ A_i D_i and A_i symmetric, ∂d_i/∂x_k = 2 g, g = Σ_s A_i(k,s) D(s,i).
+// Gaussian w_i = exp(-d_i):            ∂w_i/∂x_k = -2 w_i g.
+// Fuzzy w_i = (d_i + 1e-100)^(-1/(m-1)): ∂w_i/∂x_k = -(2/(m-1)) w_i^m g.
+// The local models take x itself, so ∂Y(j,i)/∂x_k = T(j,k,i). By the quotient
+// rule, with e = Y(j,i) - y_j when normalising (else e = Y(j,i)),
+//   ∂y_j/∂x_k = (1/S) Σ_i (w_i T(j,k,i) + e ∂w_i/∂x_k)   (1/S only when normalising).
+#include <cmath>
+
+#include "core/network/network.h"
+
+namespace localmodels::network {
+
+using detail::at2;
+using detail::consequent_at;
+using detail::norm_at;
+
+namespace {
+
+// Entry (k, j) of the derivative matrix, from the core's intermediates.
+double input_derivative(int k, int j, const double* y, const point_state& s, const view& net,
+                        const options& o)
+{
+    const int n = net.n, p = net.p;
+    const double m = o.fuzziness;
+    double acc = 0.0;
+    for (int i = 0; i < net.c; ++i) {
+        double g = 0.0;
+        for (int r = 0; r < n; ++r)
+            g = g + norm_at(net.norm_matrices, n, k, r, i) * s.differences[at2(r, i, n)];
+        const double Y = s.local_outputs[at2(j, i, p)];
+        const double e = o.normalize != 0 ? Y - y[j] : Y;
+        const double w = s.validities[i];
+        const double slope = consequent_at(net.consequents, n, p, j, k, i);
+        if (o.kind == validity::gaussian) {
+            const double t = e * g;
+            acc = acc + (slope - (t + t)) * w;
+        } else if (o.kind == validity::fuzzy) {
+            acc = acc + (w * slope - (((2 * validity_power(w, o)) / (m - 1)) * e) * g);
+        }
+    }
+    return o.normalize != 0 ? acc / s.validity_sum : acc;
+}
+
+}  // namespace
+
+std::size_t input_derivatives_workspace_size(const view& net)
+{
+    workspace w = counting_workspace();
+    double* y_own;  // the outputs, when the caller does not keep them
+    detail::take_point_state(&w, net, &y_own);
+    return bytes_needed(w);
+}
+
+void input_derivatives(double* derivatives, double* y, const double* x, const view& net,
+                       const options& o, void* memory, std::size_t bytes)
+{
+    workspace w = memory_workspace(memory, bytes);
+    double* y_own;
+    point_state s = detail::take_point_state(&w, net, &y_own);
+    if (!y) y = y_own;
+
+    evaluate_point(y, &s, x, net, o);
+    for (int j = 0; j < net.p; ++j)
+        for (int k = 0; k < net.n; ++k)
+            derivatives[at2(k, j, net.n)] = input_derivative(k, j, y, s, net, o);
+}
+
+}  // namespace localmodels::network

@@ -1,0 +1,127 @@
+// Closed-form parameter derivatives of the network, from the intermediates
+// the core leaves in its buffers.
+//
+// Let G(j,i) = -∂y_j/∂d_i. Gaussian: ∂w_i/∂d_i = -w_i; fuzzy:
+// ∂w_i/∂d_i = -w_i^m/(m-1). ∂y_j/∂w_i is (Y(j,i) - y_j)/S when normalising,
+// else Y(j,i). Then, for symmetric A_i:
+//   ∂y_j/∂C(k,i)   = 2 G(j,i) h,  h = Σ_s D(s,i) A_i(s,k)   (∂d_i/∂C = -2 h)
+//   ∂y_j/∂A_i(r,s) = -G(j,i) D(r,i) D(s,i)    (as if all n*n entries were read)
+//   ∂y_j/∂T(o,k,i) = [o = j] w_i x_k (/S),  x_n = 1 for the offset.
+#include <cmath>
+
+#include "core/network/network.h"
+
+namespace localmodels::network {
+
+using detail::at2;
+using detail::norm_at;
+
+std::int64_t selected_rows(int n, int p, int c, unsigned selection)
+{
+    if (c == 0) return 0;  // then n and p are not bounded by any array
+    const std::int64_t nn = n;
+    std::int64_t per_cluster = 0;
+    if (selection & select_centres) per_cluster += nn;
+    if (selection & select_norm_matrices) per_cluster += nn * nn;
+    if (selection & select_consequents) per_cluster += (nn + 1) * p;
+    return per_cluster * c;
+}
+
+namespace {
+
+// Fills G(j, i) at j + i*p for the Gaussian and fuzzy validities; the raw
+// distance leaves the zero-filled block as it is.
+void fill_distance_sensitivities(double* G, const double* y, const point_state& s,
+                                 const view& net, const options& o)
+{
+    if (o.kind == validity::distance) return;
+    const int p = net.p;
+    const double m = o.fuzziness, S = s.validity_sum;
+    for (int j = 0; j < p; ++j) {
+        for (int i = 0; i < net.c; ++i) {
+            const double w = s.validities[i];
+            const double Y = s.local_outputs[at2(j, i, p)];
+            const double v = validity_power(w, o);
+            double g;
+            if (o.kind == validity::gaussian)
+                g = o.normalize != 0 ? ((Y - y[j]) * v) / S : Y * v;
+            else
+                g = o.normalize != 0 ? (v * (Y - y[j])) / ((m - 1) * S) : (v * Y) / (m - 1);
+            G[at2(j, i, p)] = g;
+        }
+    }
+}
+
+// Writes column j of the derivative matrix from `row` on; returns the row
+// after the last one written.
+double* write_column(double* row, int j, const double* G, const double* x, const point_state& s,
+                     const view& net, const options& o, unsigned selection)
+{
+    const int n = net.n, p = net.p, c = net.c;
+    const double S = s.validity_sum;
+    if (selection & select_centres) {
+        for (int i = 0; i < c; ++i) {
+            for (int k = 0; k < n; ++k) {
+                double h = 0.0;
+                for (int r = 0; r < n; ++r)
+                    h = h + s.differences[at2(r, i, n)] * norm_at(net.norm_matrices, n, r, k, i);
+                *row++ = 2 * (G[at2(j, i, p)] * h);
+            }
+        }
+    }
+    if (selection & select_norm_matrices) {
+        for (int i = 0; i < c; ++i)
+            for (int b = 0; b < n; ++b)
+                for (int a = 0; a < n; ++a)
+                    *row++ = -((G[at2(j, i, p)] * s.differences[at2(a, i, n)]) *
+                               s.differences[at2(b, i, n)]);
+    }
+    if (selection & select_consequents) {
+        for (int i = 0; i < c; ++i) {
+            const double w = s.validities[i];
+            for (int k = 0; k < n; ++k) {
+                const double v = o.normalize != 0 ? (w * x[k]) / S : w * x[k];
+                for (int q = 0; q < p; ++q) *row++ = q == j ? v : 0.0;
+            }
+            const double offset = o.normalize != 0 ? w / S : w;
+            for (int q = 0; q < p; ++q)
+                *row++ = (selection & select_offsets) && q == j ? offset : 0.0;
+        }
+    }
+    return row;
+}
+
+// The point state, the outputs when the caller does not keep them, and G.
+point_state lay_out(workspace* w, const view& net, double** y_own, double** G)
+{
+    point_state s = detail::take_point_state(w, net, y_own);
+    *G = take<double>(w, static_cast<std::size_t>(net.c) * net.p);
+    return s;
+}
+
+}  // namespace
+
+std::size_t parameter_derivatives_workspace_size(const view& net)
+{
+    workspace w = counting_workspace();
+    double *y_own, *G;
+    lay_out(&w, net, &y_own, &G);
+    return bytes_needed(w);
+}
+
+void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
+                           const options& o, unsigned selection, void* memory,
+                           std::size_t bytes)
+{
+    workspace w = memory_workspace(memory, bytes);
+    double *y_own, *G;
+    point_state s = lay_out(&w, net, &y_own, &G);
+    if (!y) y = y_own;
+
+    evaluate_point(y, &s, x, net, o);
+    fill_distance_sensitivities(G, y, s, net, o);
+    double* row = derivatives;
+    for (int j = 0; j < net.p; ++j) row = write_column(row, j, G, x, s, net, o, selection);
+}
+
+}  // namespace localmodels::network

@@ -1,0 +1,148 @@
+// A local-model network and its evaluation at one point: the core shared by
+// netsim, dmat_inputs and dmat_params.
+//
+// Parameter layout, all column-major and 0-based:
+//   centres        n-by-c          C(k, i)    at k + i*n
+//   norm_matrices  n-by-n-by-c     A_i(r, s)  at r + s*n + i*n*n
+//   consequents    p-by-(n+1)-by-c T(j, k, i) at j + k*p + i*p*(n+1);
+//                                  k = n is the constant term
+#pragma once
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/common/workspace.h"
+
+namespace localmodels::network {
+
+// Starting value of the validity sum: the decimal 2.2251e-308, a little
+// above the smallest normal double; it keeps the normalising division finite.
+constexpr double validity_sum_start = 2.2251e-308;
+
+// Added to the distance before the fuzzy power, so a point at a centre gets
+// a large finite validity instead of a division by zero.
+constexpr double distance_floor = 1e-100;
+
+struct view {
+    const double* centres;
+    const double* norm_matrices;  // only the diagonal and below are read
+    const double* consequents;
+    int n, p, c;  // inputs, outputs, clusters
+};
+
+// How a distance d becomes a validity w.
+enum class validity { gaussian, fuzzy, distance };
+
+// validity_type 1 is Gaussian, 2 fuzzy inverse distance, anything else the
+// distance itself.
+inline validity validity_of_type(int validity_type)
+{
+    return validity_type == 1 ? validity::gaussian
+           : validity_type == 2 ? validity::fuzzy
+                                : validity::distance;
+}
+
+struct options {
+    int normalize;  // != 0 divides the blend by the validity sum
+    validity kind;
+    double fuzziness;  // m of the fuzzy validity
+};
+
+// w(d): exp(-d), (d + 1e-100)^(-1/(m-1)), or d.
+inline double validity_at(double d, const options& o)
+{
+    switch (o.kind) {
+        case validity::gaussian: return std::exp(-d);
+        case validity::fuzzy: return std::pow(d + distance_floor, -1.0 / (o.fuzziness - 1.0));
+        default: return d;
+    }
+}
+
+// The power of w in -dw/dd: -dw/dd = w for the Gaussian and w^m / (m - 1)
+// for the fuzzy validity. The derivative plug-ins complete the chain rule
+// each in its own documented order; the raw distance has no such factor.
+inline double validity_power(double w, const options& o)
+{
+    return o.kind == validity::fuzzy ? std::pow(w, o.fuzziness) : w;
+}
+
+// The core's results at one point, in caller-owned buffers.
+struct point_state {
+    double* differences;    // n*c: x minus each centre
+    double* validities;     // c
+    double* local_outputs;  // p*c
+    double validity_sum;
+};
+
+// Evaluates the network at x[n]: writes y[p] and every element of s.
+// Allocates nothing, checks nothing; buffers must not overlap.
+void evaluate_point(double* y, point_state* s, const double* x, const view& net,
+                    const options& o);
+
+// netsim: out[p*N], column t the output at the point x[t*n … t*n+n-1].
+std::size_t simulate_workspace_size(const view& net);
+void simulate(double* out, const double* x, int N, const view& net, const options& o,
+              void* memory, std::size_t bytes);
+
+// dmat_inputs: derivatives[n*p], entry (k, j) at k + j*n the derivative of
+// output j with respect to input k, at x[n]; and the outputs y[p] unless y
+// is null. Exact for symmetric norm matrices and the Gaussian or fuzzy
+// validity; zero for the raw distance.
+std::size_t input_derivatives_workspace_size(const view& net);
+void input_derivatives(double* derivatives, double* y, const double* x, const view& net,
+                       const options& o, void* memory, std::size_t bytes);
+
+// Bits of the parameter selection of dmat_params.
+enum : unsigned {
+    select_centres = 1,        // n*c rows
+    select_norm_matrices = 2,  // n*n*c rows
+    select_consequents = 4,    // (n+1)*p*c rows
+    select_offsets = 8         // offset rows carry their derivatives, else hold 0
+};
+
+// Number of rows of the derivative matrix for a selection, in 64 bits.
+std::int64_t selected_rows(int n, int p, int c, unsigned selection);
+
+// dmat_params: derivatives[R*p], column j the derivatives of output j with
+// respect to the selected parameters (blocks centres, norm matrices,
+// consequents, each in the storage order of its array), at x[n]; and the
+// outputs y[p] unless y is null. R = selected_rows(…) must be positive: with
+// nothing selected, the plug-in computes nothing at all.
+std::size_t parameter_derivatives_workspace_size(const view& net);
+void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
+                           const options& o, unsigned selection, void* memory,
+                           std::size_t bytes);
+
+namespace detail {
+
+// Element (r, s) of the n-by-n norm matrix of cluster i.
+inline double norm_at(const double* a, int n, int r, int s, int i)
+{
+    const std::size_t nn = static_cast<std::size_t>(n);
+    return a[static_cast<std::size_t>(r) +
+             nn * (static_cast<std::size_t>(s) + nn * static_cast<std::size_t>(i))];
+}
+
+// Element (j, k, i) of the p-by-(n+1)-by-c consequents.
+inline double consequent_at(const double* t, int n, int p, int j, int k, int i)
+{
+    const std::size_t pp = static_cast<std::size_t>(p);
+    return t[static_cast<std::size_t>(j) +
+             pp * (static_cast<std::size_t>(k) +
+                   (static_cast<std::size_t>(n) + 1) * static_cast<std::size_t>(i))];
+}
+
+// Offset of element (r, i) of an r_count-by-c matrix.
+inline std::size_t at2(int r, int i, int r_count)
+{
+    return static_cast<std::size_t>(r) +
+           static_cast<std::size_t>(i) * static_cast<std::size_t>(r_count);
+}
+
+// The point state's buffers and y[p] laid out in w.
+point_state take_point_state(workspace* w, const view& net, double** y);
+
+}  // namespace detail
+
+}  // namespace localmodels::network

@@ -1,0 +1,39 @@
+// dmat_params: derivatives of the network's outputs with respect to the
+// selected parameter groups at the point formed by the first n values of X,
+// and the outputs.
+#include "core/checks/network.h"
+#include "mex/gateways.h"
+
+namespace localmodels::mex {
+
+namespace {
+
+enum { out_derivatives, out_y };
+
+}  // namespace
+
+void dmat_params_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    checks::arg in[checks::network_inputs];
+    checks::network_call a;
+    unsigned selection;
+    std::int64_t R;
+    raise_if_failed(checks::check_dmat_params(
+        describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a, &selection, &R));
+
+    plhs[out_derivatives] = mxCreateDoubleMatrix(static_cast<mwSize>(R), a.net.p, mxREAL);
+    // A host provides only max(nlhs, 1) output slots.
+    double* y = nullptr;
+    if (nlhs > out_y) {
+        plhs[out_y] = mxCreateDoubleMatrix(a.net.p, 1, mxREAL);
+        y = mxGetPr(plhs[out_y]);
+    }
+    if (R == 0) return;  // nothing selected: output 2 stays zero
+    const std::size_t bytes = network::parameter_derivatives_workspace_size(a.net);
+    void* memory = take_workspace(bytes);
+    network::parameter_derivatives(mxGetPr(plhs[out_derivatives]), y, a.x, a.net, a.options,
+                                   selection, memory, bytes);
+    mxFree(memory);
+}
+
+}  // namespace localmodels::mex

@@ -1,0 +1,29 @@
+// gridval: multilinear interpolation in a d-dimensional lookup table, at the
+// N query points in the columns of a d-by-N matrix.
+#include "core/checks/gridval.h"
+#include "mex/gateways.h"
+
+namespace localmodels::mex {
+
+namespace {
+
+enum { out_values };
+
+}  // namespace
+
+void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    // The number of outputs is not tested.
+    checks::arg in[checks::gridval_inputs];
+    gridval::problem p;
+    raise_if_failed(
+        checks::check_gridval(describe_call(nlhs, nrhs, prhs, in, checks::gridval_inputs), &p));
+
+    plhs[out_values] = mxCreateDoubleMatrix(1, p.N, mxREAL);
+    const std::size_t bytes = gridval::workspace_size(p);
+    void* memory = take_workspace(bytes);
+    gridval::interpolate(mxGetPr(plhs[out_values]), p, memory, bytes);
+    mxFree(memory);
+}
+
+}  // namespace localmodels::mex

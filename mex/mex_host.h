@@ -1,0 +1,33 @@
+// The host's MEX interface, the real host's mex.h or our standalone host's,
+// and what every gateway shares: describing arguments for the core's checks,
+// raising their refusals, and the call's workspace.
+#pragma once
+
+#include <cstddef>
+
+#if defined(MEX_STANDALONE)
+#include "host/standalone/mex.h"
+#else
+#include "mex.h"
+#endif
+
+#include "core/checks/arg.h"
+#include "core/common/error.h"
+
+namespace localmodels::mex {
+
+// What the core's checks need to know of one host array.
+checks::arg describe(const mxArray* a);
+
+// The call's first min(nrhs, limit) inputs described into in[limit].
+checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in,
+                           int limit);
+
+// Ends the call with the refusal's identifier and message when e is one.
+void raise_if_failed(const error& e);
+
+// The call's one scratch block of `bytes`, zero-filled; release it with
+// mxFree before the gateway returns.
+void* take_workspace(std::size_t bytes);
+
+}  // namespace localmodels::mex

@@ -1,0 +1,29 @@
+// netsim: output of a local-model network for a batch of points, one point
+// per column of X.
+#include "core/checks/network.h"
+#include "mex/gateways.h"
+
+namespace localmodels::mex {
+
+namespace {
+
+enum { out_y };
+
+}  // namespace
+
+void netsim_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    checks::arg in[checks::network_inputs];
+    checks::network_call a;
+    int N;
+    raise_if_failed(
+        checks::check_netsim(describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a, &N));
+
+    plhs[out_y] = mxCreateDoubleMatrix(a.net.p, N, mxREAL);  // also when nlhs == 0
+    const std::size_t bytes = network::simulate_workspace_size(a.net);
+    void* memory = take_workspace(bytes);
+    network::simulate(mxGetPr(plhs[out_y]), a.x, N, a.net, a.options, memory, bytes);
+    mxFree(memory);
+}
+
+}  // namespace localmodels::mex
