@@ -20,6 +20,7 @@ struct refusal {
     int nlhs;
     std::vector<std::shared_ptr<standalone::array>> inputs;
     const char* message;
+    const char* identifier;
 };
 
 std::shared_ptr<array> A(array a) { return std::make_shared<array>(std::move(a)); }
@@ -70,112 +71,119 @@ TEST(BadInputs, EveryRefusalOfTheTable)
     const std::vector<refusal> table = {
         {"not a full double", gridval_gateway, 1,
          {A(make_class(mxINT8_CLASS, {1, 1})), M(2, 1), M(1, 2, {0, 1})},
-         "queries must be a full double array."},
+         "queries must be a full double array.", "gridval:notDoubleArray"},
         {"not a full double", netsim_gateway, 1,
          {S(0.5), A(make_class(mxCHAR_CLASS, {1, 2})), ND({1, 1, 2}), ND({1, 2, 2})},
-         "centres must be a full double array."},
+         "centres must be a full double array.", "netsim:notDoubleArray"},
         {"not a full double", dmat_inputs_gateway, 1,
          {S(0.5), M(1, 2), A(standalone::make_sparse(1, 2, {1})), ND({1, 2, 2})},
-         "norm_matrices must be a full double array."},
+         "norm_matrices must be a full double array.", "dmat_inputs:notDoubleArray"},
         {"not a full double", dmat_params_gateway, 1,
          {S(0.5), M(1, 2), ND({1, 1, 2}), A(make_class(mxLOGICAL_CLASS, {1, 4}))},
-         "consequents must be a full double array."},
+         "consequents must be a full double array.", "dmat_params:notDoubleArray"},
         {"not a full double", nearpoly_gateway, 1,
-         near({id, A(make_class(mxSINGLE_CLASS, {1, 1}))}), "comb_par must be a full double array."},
+         near({id, A(make_class(mxSINGLE_CLASS, {1, 1}))}), "comb_par must be a full double array.", "nearpoly:notDoubleArray"},
         {"more than 2^31 - 1 elements", gridval_gateway, 1,
          {A(make_unbacked({1, 65536, 32768})), M(2, 1), M(1, 2, {0, 1})},
-         "queries has more than 2147483647 elements."},
+         "queries has more than 2147483647 elements.", "gridval:tooManyElements"},
 
         {"gridval, < 3 inputs", gridval_gateway, 1, {M(1, 1), M(1, 1)},
-         "netsim requires three input arguments."},
+         "netsim requires three input arguments.", "gridval:notEnoughArguments"},
         {"gridval, > 30 dimensions", gridval_gateway, 1,
          std::vector<std::shared_ptr<array>>(33, M(1, 1, {0})),
-         "gridval handles at most 30 dimensions (one breakpoint input each)."},
+         "gridval handles at most 30 dimensions (one breakpoint input each).", "gridval:tooManyDimensions"},
         {"gridval, query rows", gridval_gateway, 1, {M(2, 1), M(2, 1), M(1, 2, {0, 1})},
-         "queries must have 1 rows, one per breakpoint input."},
+         "queries must have 1 rows, one per breakpoint input.", "gridval:queriesRows"},
         {"gridval, empty breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 0)},
-         "breakpoints of dimension 1 must not be empty."},
+         "breakpoints of dimension 1 must not be empty.", "gridval:breakpointsEmpty"},
         {"gridval, 0-by-M breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(0, 2)},
-         "breakpoints of dimension 1 must hold at least its column count = 2 values."},
+         "breakpoints of dimension 1 must hold at least its column count = 2 values.", "gridval:breakpointsTooShort"},
         {"gridval, decreasing", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {1, 0})},
-         "breakpoints of dimension 1 must not decrease."},
+         "breakpoints of dimension 1 must not decrease.", "gridval:breakpointsDecrease"},
         {"gridval, NaN breakpoint", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {0, nan})},
-         "breakpoints of dimension 1 must not be NaN."},
+         "breakpoints of dimension 1 must not be NaN.", "gridval:breakpointsNaN"},
         {"gridval, short table", gridval_gateway, 1, {M(1, 1), M(1, 1), M(1, 2, {0, 1})},
-         "table must hold at least the product of the breakpoint counts = 2 values."},
+         "table must hold at least the product of the breakpoint counts = 2 values.", "gridval:tableTooSmall"},
 
         {"netsim, < 4 inputs", netsim_gateway, 1, {S(1), S(1), S(1)},
-         "netsim requires four input arguments."},
+         "netsim requires four input arguments.", "netsim:notEnoughArguments"},
         {"netsim, > 7 inputs", netsim_gateway, 1, net({S(1), S(1), S(2), S(0)}),
-         "netsim don't handle more than seven input arguments."},
-        {"netsim, > 1 output", netsim_gateway, 2, net(), "netsim requires one output argument."},
+         "netsim don't handle more than seven input arguments.", "netsim:tooManyArguments"},
+        {"netsim, > 1 output", netsim_gateway, 2, net(), "netsim requires one output argument.", "netsim:tooManyOutputs"},
         {"netsim, X rows", netsim_gateway, 1,
          {M(2, 1), M(1, 2, {0, 1}), ND({1, 1, 2}, {1, 1}), ND({1, 2, 2})},
-         "X must have n = 1 rows, one per input (the rows of centres)."},
+         "X must have n = 1 rows, one per input (the rows of centres).", "netsim:xRows"},
         {"network, centres hold n*c", dmat_inputs_gateway, 1,
          {S(0.5), ND({1, 2, 0}), ND({1, 1, 2}), ND({1, 2, 2})},
-         "centres must hold at least n*c = 2 values."},
+         "centres must hold at least n*c = 2 values.", "dmat_inputs:centresTooSmall"},
         {"network, short norm_matrices", netsim_gateway, 1,
          {S(0.5), M(1, 2), ND({1, 1, 1}), ND({1, 2, 2})},
-         "norm_matrices must hold at least n*n*c = 2 values."},
+         "norm_matrices must hold at least n*n*c = 2 values.", "netsim:normMatricesTooSmall"},
         {"network, short consequents", dmat_params_gateway, 1,
          {S(0.5), M(1, 2), ND({1, 1, 2}), ND({1, 2, 1})},
-         "consequents must hold at least p*(n+1)*c = 4 values."},
+         "consequents must hold at least p*(n+1)*c = 4 values.", "dmat_params:consequentsTooSmall"},
         {"network, normalize not finite", netsim_gateway, 1, net({S(nan)}),
-         "normalize must be a finite number within the 32-bit integer range."},
+         "normalize must be a finite number within the 32-bit integer range.", "netsim:normalizeOutOfRange"},
         {"network, validity_type out of range", dmat_inputs_gateway, 1, net({S(1), S(-3e9)}),
-         "validity_type must be a finite number within the 32-bit integer range."},
+         "validity_type must be a finite number within the 32-bit integer range.", "dmat_inputs:validityTypeOutOfRange"},
         {"dmat, X short", dmat_inputs_gateway, 1,
-         {M(1, 0), M(1, 2), ND({1, 1, 2}), ND({1, 2, 2})}, "X must hold at least n = 1 values."},
+         {M(1, 0), M(1, 2), ND({1, 1, 2}), ND({1, 2, 2})}, "X must hold at least n = 1 values.", "dmat_inputs:xTooShort"},
         {"dmat_inputs, < 4 inputs", dmat_inputs_gateway, 1, {S(1)},
-         "DMAT requires at least four input arguments."},
+         "DMAT requires at least four input arguments.", "dmat_inputs:notEnoughArguments"},
         {"dmat_inputs, > 2 outputs", dmat_inputs_gateway, 3, net(),
-         "DMAT requires at most two output argument."},
+         "DMAT requires at most two output argument.", "dmat_inputs:tooManyOutputs"},
         {"dmat_params, > 8 inputs", dmat_params_gateway, 3,
-         net({S(1), S(1), S(2), S(15), S(0)}), "DMAT requires four or five input arguments."},
+         net({S(1), S(1), S(2), S(15), S(0)}), "DMAT requires four or five input arguments.", "dmat_params:tooManyArguments"},
         {"dmat_params, > 2 outputs", dmat_params_gateway, 3, net(),
-         "DMAT requires at most two output argument."},
+         "DMAT requires at most two output argument.", "dmat_params:tooManyOutputs"},
         {"dmat_params, < 4 inputs", dmat_params_gateway, 1, {S(1), S(1)},
-         "DMAT requires at least four input arguments."},
+         "DMAT requires at least four input arguments.", "dmat_params:notEnoughArguments"},
         {"dmat_params, selection without data", dmat_params_gateway, 1,
          net({S(1), S(1), S(2), A(make_class(mxSTRUCT_CLASS, {1, 1}))}),
-         "parameter_selection must be a numeric, logical or char array."},
+         "parameter_selection must be a numeric, logical or char array.", "dmat_params:badSelection"},
         {"dmat_params, rows beyond 2^31 - 1", dmat_params_gateway, 1,
          {S(0.5), A(make_unbacked({1, 1u << 29})), A(make_unbacked({1, 1, 1u << 29})),
           A(make_unbacked({1, 2, 1u << 29}))},
-         "The selected parameters would give more than 2147483647 rows."},
+         "The selected parameters would give more than 2147483647 rows.", "dmat_params:tooManyRows"},
 
-        {"nearpoly, < 4 inputs", nearpoly_gateway, 1, {S(1), S(1), S(1)}, "Not enough arguments."},
+        {"nearpoly, < 4 inputs", nearpoly_gateway, 1, {S(1), S(1), S(1)}, "Not enough arguments.", "nearpoly:notEnoughArguments"},
         {"nearpoly, shapes", nearpoly_gateway, 1,
-         {M(12, 1), M(11, 1), M(2, 1), id}, "Matrix dimensions must agree."},
+         {M(12, 1), M(11, 1), M(2, 1), id}, "Matrix dimensions must agree.", "nearpoly:dataYShape"},
         {"nearpoly, id_par shape", nearpoly_gateway, 1, near({M(1, 3, {1, 1, 1})}),
-         "Illegal id_par."},
+         "Illegal id_par.", "nearpoly:illegalIdPar"},
         {"nearpoly, nothing identified", nearpoly_gateway, 1, near({M(3, 1, {0, 0, 5})}),
-         "Identification is empty."},
+         "Identification is empty.", "nearpoly:identificationEmpty"},
         {"nearpoly, > 7 inputs", nearpoly_gateway, 1, near({id, S(1), S(1), S(1), S(1)}),
-         "Number of argument no good."},
+         "Number of argument no good.", "nearpoly:tooManyArguments"},
         {"nearpoly, comb_par count", nearpoly_gateway, 1, near({id, M(0, 0)}),
-         "Combination parameter no good."},
+         "Combination parameter no good.", "nearpoly:illegalCombPar"},
         {"nearpoly, combination 0", nearpoly_gateway, 1, near({id, M(1, 3, {0, 0, 9})}),
-         "Combination is empty!."},
+         "Combination is empty!.", "nearpoly:combinationEmpty"},
         {"nearpoly, short weights", nearpoly_gateway, 1,
          {M(12, 2), M(12, 1), M(1, 2), id, S(1), S(1e6), S(1)},
-         "weights must hold at least n = 2 values."},
+         "weights must hold at least n = 2 values.", "nearpoly:weightsTooShort"},
         {"nearpoly, bad weight", nearpoly_gateway, 1, near({id, S(1), S(1e6), S(-0.5)}),
-         "weights must be finite and not negative."},
+         "weights must be finite and not negative.", "nearpoly:badWeights"},
         {"nearpoly, NaN example", nearpoly_gateway, 1,
          {M(12, 1, std::vector<double>(12, nan)), M(12, 1), M(1, 1), id},
-         "data_x must not contain NaN or infinite values."},
+         "data_x must not contain NaN or infinite values.", "nearpoly:dataXNotFinite"},
         {"nearpoly, infinite target", nearpoly_gateway, 1,
          {M(12, 1), M(12, 1, std::vector<double>(12, INFINITY)), M(1, 1), id},
-         "data_y must not contain NaN or infinite values."},
+         "data_y must not contain NaN or infinite values.", "nearpoly:dataYNotFinite"},
         {"nearpoly, too many columns for quadratic fits", nearpoly_gateway, 1,
          {M(2, 65535), M(2, 1), M(0, 65535), M(3, 2, {0, 0, 2, 0, 0, 2})},
-         "data_x has too many columns for quadratic fits."},
+         "data_x has too many columns for quadratic fits.", "nearpoly:tooManyColumns"},
+        {"nearpoly, query columns", nearpoly_gateway, 1, {M(12, 1), M(12, 1), M(2, 2), id},
+         "Matrix dimensions must agree.", "nearpoly:queryXColumns"},
+        {"a dimension beyond 2^31 - 1", gridval_gateway, 1,
+         {A(make_unbacked({0, 2147483648u})), M(2, 1), M(1, 2, {0, 1})},
+         "queries has a dimension larger than 2147483647.", "gridval:dimensionTooLarge"},
     };
     for (const refusal& r : table) {
         SCOPED_TRACE(r.row);
-        expect_error(call(r), r.message);
+        const call_result result = call(r);
+        expect_error(result, r.message);
+        EXPECT_EQ(result.identifier, r.identifier);
     }
 }
 
@@ -184,14 +192,14 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     // nearpoly: a non-finite query gets NaN; empty cov_init and weights take
     // their defaults; NaN counts in id_par count as 0.
     auto y = [](std::vector<std::shared_ptr<array>> rest, int slot = 0) {
-        refusal r{"", nearpoly_gateway, 1, near(std::move(rest)), ""};
+        refusal r{"", nearpoly_gateway, 1, near(std::move(rest)), "", ""};
         return output(call(r), slot);
     };
     const std::vector<double> base = y({id});
     EXPECT_EQ(y({id, S(1), M(0, 0), M(0, 0)}), base);
     EXPECT_EQ(y({M(3, 1, {1, 1, NAN})}), base);
     refusal nan_query{"", nearpoly_gateway, 1,
-                      {M(12, 1, std::vector<double>(12, 1)), M(12, 1), M(2, 1, {NAN, 1}), id}, ""};
+                      {M(12, 1, std::vector<double>(12, 1)), M(12, 1), M(2, 1, {NAN, 1}), id}, "", ""};
     const std::vector<double> q = output(call(nan_query), 0);
     EXPECT_TRUE(std::isnan(q[0]));
     EXPECT_FALSE(std::isnan(q[1]));
@@ -204,7 +212,7 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     EXPECT_TRUE(std::isnan(y({M(3, 1, {0, 1, 0}), S(1), S(-1)})[0]));
 
     // gridval: a NaN coordinate gives NaN; a column of breakpoints is one.
-    refusal g{"", gridval_gateway, 1, {M(1, 2, {NAN, 0.5}), M(2, 1, {1, 3}), M(1, 2, {0, 1})}, ""};
+    refusal g{"", gridval_gateway, 1, {M(1, 2, {NAN, 0.5}), M(2, 1, {1, 3}), M(1, 2, {0, 1})}, "", ""};
     const std::vector<double> v = output(call(g), 0);
     EXPECT_TRUE(std::isnan(v[0]));
     EXPECT_EQ(v[1], 2.0);
@@ -214,14 +222,14 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     // Network plug-ins: empty options take defaults, other validity types
     // use raw distances, dmat_inputs ignores inputs after the seventh, and
     // a selection with no rows gives a 0-by-p matrix and p zeros.
-    refusal n{"", netsim_gateway, 1, net({M(0, 0), M(0, 0), M(0, 0)}), ""};
+    refusal n{"", netsim_gateway, 1, net({M(0, 0), M(0, 0), M(0, 0)}), "", ""};
     EXPECT_EQ(output(call(n), 0), std::vector<double>{2.7500000000000004});
     n.inputs = net({S(1), S(3)});
     EXPECT_EQ(output(call(n), 0)[0], (0.25 * 5 + (0.25 * 0.5 + 0)) / (2.2251e-308 + 0.25 + 0.25));
     refusal d{"", dmat_inputs_gateway, 2,
-              net({S(1), S(1), S(2), A(make_class(mxCELL_CLASS, {1, 1}))}), ""};
+              net({S(1), S(1), S(2), A(make_class(mxCELL_CLASS, {1, 1}))}), "", ""};
     EXPECT_TRUE(call(d).ok);
-    refusal p{"", dmat_params_gateway, 2, net({S(1), S(1), S(2), S(5)}), ""};
+    refusal p{"", dmat_params_gateway, 2, net({S(1), S(1), S(2), S(5)}), "", ""};
     call_result r = call(p);
     EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{0, 1}));
     EXPECT_EQ(output(r, 1), std::vector<double>{0.0});
