@@ -5,12 +5,13 @@ BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
-OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system
+# --no-history: Octave 7 otherwise prints an "error:" line at every exit.
+OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev
+           clang libclang-rt-14-dev clang-format
 
-.PHONY: all demo test setup build sanitize fuzz valgrind clean
+.PHONY: all demo test setup configure build plugins sanitize fuzz valgrind clean
 
 all: build
 
@@ -31,19 +32,29 @@ setup:
 	  fi; \
 	fi
 
-build: setup
-	cmake -S . -B $(BUILD)
+# The project's own code builds with warnings as errors here (and so in CI).
+configure: setup
+	cmake -S . -B $(BUILD) -DLOCALMODELS_WERROR=ON
+
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-demo: build
+# Only the five plug-ins, for the demo.
+plugins: configure
+	cmake --build $(BUILD) -j $(JOBS) --target plugins
+
+demo: plugins
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/demo'); \
 	  identify_system(struct('figure', '$(CURDIR)/$(BUILD)/identify_system.png'));"
 
 # The standalone tests again under AddressSanitizer and UndefinedBehavior-
 # Sanitizer, and each fuzz target for FUZZ_SECONDS (Clang and libFuzzer).
+# Asserts stay on here (no NDEBUG).
 sanitize: setup
 	CC=clang CXX=clang++ cmake -S . -B $(SANITIZE_BUILD) -DBUILD_FUZZERS=ON \
-	  -DBUILD_OCTAVE_PLUGINS=OFF -DBUILD_BENCHMARKS=OFF -DFUZZ_SECONDS=$(FUZZ_SECONDS)
+	  -DBUILD_OCTAVE_PLUGINS=OFF -DBUILD_BENCHMARKS=OFF -DFUZZ_SECONDS=$(FUZZ_SECONDS) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+	  -DLOCALMODELS_WERROR=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
 test: build sanitize

@@ -71,8 +71,8 @@ error check_nearpoly(const call& c, nearpoly::problem* p, nearpoly::settings* s)
 
     const bool weighted = c.nrhs > in_weights && c.in[in_weights].numel > 0;
     if (weighted) RETURN_IF_FAILED(check_weights(c.in[in_weights], a.n));
-    const std::size_t N = static_cast<std::size_t>(a.N);
-    RETURN_IF_FAILED(require_finite(doubles(c.in[in_data_x]), N * a.n, "data_x", "dataXNotFinite"));
+    const std::size_t N = static_cast<std::size_t>(a.N), n = static_cast<std::size_t>(a.n);
+    RETURN_IF_FAILED(require_finite(doubles(c.in[in_data_x]), N * n, "data_x", "dataXNotFinite"));
     RETURN_IF_FAILED(require_finite(doubles(c.in[in_data_y]), N, "data_y", "dataYNotFinite"));
 
     p->data_x = doubles(c.in[in_data_x]);

@@ -96,7 +96,29 @@ inline standalone::array make_input(byte_source& in, const unsigned* shared)
     return standalone::make_array(dims, values);
 }
 
-inline int run(standalone::gateway g, int max_inputs, const std::uint8_t* data, std::size_t size)
+// What a successful call must have returned: the documented dimensions of
+// its outputs, given the inputs and the number of outputs asked for.
+using shape_check = bool (*)(const standalone::call_result& r,
+                             const std::vector<const mxArray*>& in, int nlhs);
+
+// Dimensions of output `slot` equal {rows, cols}.
+inline bool has_dims(const standalone::call_result& r, std::size_t slot, mwSize rows, mwSize cols)
+{
+    if (slot >= r.outputs.size() || !r.outputs[slot]) return false;
+    return standalone::dims(r.outputs[slot].get()) == std::vector<mwSize>{rows, cols};
+}
+
+[[noreturn]] inline void broken(const char* what, const standalone::call_result& r)
+{
+    std::fprintf(stderr, "fuzz: %s (%s: %s)\n", what, r.identifier.c_str(), r.error.c_str());
+    std::abort();
+}
+
+// Runs the call and aborts, for the fuzzer to report, when a success has
+// other dimensions than documented, a refusal has no message or no
+// identifier, or any scratch block of the call outlives it.
+inline int run(standalone::gateway g, int max_inputs, const std::uint8_t* data, std::size_t size,
+               shape_check documented)
 {
     byte_source in(data, size);
     const int nlhs = in.next() % 4;
@@ -112,6 +134,9 @@ inline int run(standalone::gateway g, int max_inputs, const std::uint8_t* data, 
     const standalone::call_result r = standalone::call(g, nlhs, raw);
     if (std::getenv("FUZZ_SHOW"))  // to check what a corpus file calls
         std::fprintf(stderr, "nlhs %d nrhs %d: %s\n", nlhs, nrhs, r.ok ? "ok" : r.error.c_str());
+    if (r.blocks_left != 0) broken("scratch outlived the call", r);
+    if (!r.ok && (r.error.empty() || r.identifier.empty())) broken("refusal without text", r);
+    if (r.ok && !documented(r, raw, nlhs)) broken("outputs of undocumented dimensions", r);
     return 0;
 }
 
