@@ -1,10 +1,10 @@
 #include "core/checks/gridval.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/checks/common.h"
-#include "core/common/limits.h"
 
 namespace localmodels::checks {
 
@@ -30,12 +30,35 @@ error check_breakpoints(const arg& b, int k, const double** values, int* count)
     char name[48];
     std::snprintf(name, sizeof name, "breakpoints of dimension %d", k + 1);
     RETURN_IF_FAILED(require_double_array(plugin, b, name));
+    // A column or a matrix would pass its column count off as the count of
+    // breakpoints and interpolate the wrong values without a word.
+    if (b.rows != 1 || b.dim2 != b.cols)
+        return make_error(plugin, "breakpointsNotRow",
+                          "%s must be a row vector (1-by-M); this one is %llu-by-%llu.", name,
+                          static_cast<unsigned long long>(b.rows),
+                          static_cast<unsigned long long>(b.cols));
     RETURN_IF_FAILED(to_count(plugin, b.cols, name, count));
     if (*count == 0) return make_error(plugin, "breakpointsEmpty", "%s must not be empty.", name);
-    RETURN_IF_FAILED(
-        require_values(plugin, "breakpointsTooShort", b, name, *count, "its column count"));
     *values = doubles(b);
     return check_order(*values, *count, name);
+}
+
+// A table of exactly one value per node: a forgotten breakpoint input, or a
+// table meant for other breakpoints, would otherwise read part of it.
+error check_table_size(const arg& table, const int* counts, int d)
+{
+    std::uint64_t nodes = 1;
+    bool beyond = false;  // the product does not fit 64 bits
+    for (int k = 0; k < d; ++k)
+        beyond = beyond || __builtin_mul_overflow(nodes, static_cast<std::uint64_t>(counts[k]), &nodes);
+    if (!beyond && table.numel == nodes) return no_error();
+    char need[32];
+    if (beyond)
+        std::snprintf(need, sizeof need, "more than %llu", static_cast<unsigned long long>(~0ull));
+    else
+        std::snprintf(need, sizeof need, "%llu", static_cast<unsigned long long>(nodes));
+    return make_error(plugin, "tableSize", "table has %llu values but the breakpoint counts need %s.",
+                      static_cast<unsigned long long>(table.numel), need);
 }
 
 }  // namespace
@@ -56,14 +79,10 @@ error check_gridval(const call& c, gridval::problem* p)
         return make_error(plugin, "queriesRows", "queries must have %d rows, one per breakpoint input.",
                           d);
 
-    std::int64_t nodes = 1;
-    for (int k = 0; k < d; ++k) {
+    for (int k = 0; k < d; ++k)
         RETURN_IF_FAILED(
             check_breakpoints(c.in[in_breakpoints + k], k, &p->breakpoints[k], &p->counts[k]));
-        nodes = nodes * p->counts[k] > max_count ? max_count + 1 : nodes * p->counts[k];
-    }
-    RETURN_IF_FAILED(require_values(plugin, "tableTooSmall", c.in[in_table], "table", nodes,
-                                    "the product of the breakpoint counts"));
+    RETURN_IF_FAILED(check_table_size(c.in[in_table], p->counts, d));
     p->queries = doubles(c.in[in_queries]);
     p->table = doubles(c.in[in_table]);
     p->d = d;

@@ -64,6 +64,12 @@ error read_selection(const call& c, unsigned* selection)
                  network::select_consequents | network::select_offsets;
     if (c.nrhs <= in_selection || c.in[in_selection].numel == 0) return no_error();
     const arg& s = c.in[in_selection];
+    // The first byte of a floating-point number is not its value: 15.0
+    // would select nothing.
+    if (s.cls == elem_class::double_ || s.cls == elem_class::single)
+        return make_error("dmat_params", "selectionNotInteger",
+                          "parameter_selection must be an integer array such as uint8(15); the "
+                          "first byte of a double is not its value.");
     const bool plain = s.cls == elem_class::double_ || s.cls == elem_class::single ||
                        s.cls == elem_class::integer || s.cls == elem_class::logical ||
                        s.cls == elem_class::char_;

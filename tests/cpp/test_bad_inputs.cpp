@@ -97,13 +97,20 @@ TEST(BadInputs, EveryRefusalOfTheTable)
         {"gridval, empty breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 0)},
          "breakpoints of dimension 1 must not be empty.", "gridval:breakpointsEmpty"},
         {"gridval, 0-by-M breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(0, 2)},
-         "breakpoints of dimension 1 must hold at least its column count = 2 values.", "gridval:breakpointsTooShort"},
+         "breakpoints of dimension 1 must be a row vector (1-by-M); this one is 0-by-2.",
+         "gridval:breakpointsNotRow"},
+        {"gridval, column breakpoints", gridval_gateway, 1, {M(1, 1), M(2, 1), M(2, 1, {0, 1})},
+         "breakpoints of dimension 1 must be a row vector (1-by-M); this one is 2-by-1.",
+         "gridval:breakpointsNotRow"},
         {"gridval, decreasing", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {1, 0})},
          "breakpoints of dimension 1 must not decrease.", "gridval:breakpointsDecrease"},
         {"gridval, NaN breakpoint", gridval_gateway, 1, {M(1, 1), M(2, 1), M(1, 2, {0, nan})},
          "breakpoints of dimension 1 must not be NaN.", "gridval:breakpointsNaN"},
         {"gridval, short table", gridval_gateway, 1, {M(1, 1), M(1, 1), M(1, 2, {0, 1})},
-         "table must hold at least the product of the breakpoint counts = 2 values.", "gridval:tableTooSmall"},
+         "table has 1 values but the breakpoint counts need 2.", "gridval:tableSize"},
+        {"gridval, a breakpoint input forgotten", gridval_gateway, 1,
+         {M(1, 1), M(2, 2), M(1, 2, {0, 1})}, "table has 4 values but the breakpoint counts need 2.",
+         "gridval:tableSize"},
 
         {"netsim, < 4 inputs", netsim_gateway, 1, {S(1), S(1), S(1)},
          "netsim requires four input arguments.", "netsim:notEnoughArguments"},
@@ -141,6 +148,11 @@ TEST(BadInputs, EveryRefusalOfTheTable)
         {"dmat_params, selection without data", dmat_params_gateway, 1,
          net({S(1), S(1), S(2), A(make_class(mxSTRUCT_CLASS, {1, 1}))}),
          "parameter_selection must be a numeric, logical or char array.", "dmat_params:badSelection"},
+        {"dmat_params, floating-point selection", dmat_params_gateway, 1,
+         net({S(1), S(1), S(2), S(15)}),
+         "parameter_selection must be an integer array such as uint8(15); the first byte of a "
+         "double is not its value.",
+         "dmat_params:selectionNotInteger"},
         {"dmat_params, rows beyond 2^31 - 1", dmat_params_gateway, 1,
          {S(0.5), A(make_unbacked({1, 1u << 29})), A(make_unbacked({1, 1, 1u << 29})),
           A(make_unbacked({1, 2, 1u << 29}))},
@@ -211,13 +223,11 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     EXPECT_EQ(y({id, S(1), S(-1)})[0], best_constant);
     EXPECT_TRUE(std::isnan(y({M(3, 1, {0, 1, 0}), S(1), S(-1)})[0]));
 
-    // gridval: a NaN coordinate gives NaN; a column of breakpoints is one.
+    // gridval: a NaN coordinate gives NaN.
     refusal g{"", gridval_gateway, 1, {M(1, 2, {NAN, 0.5}), M(2, 1, {1, 3}), M(1, 2, {0, 1})}, "", ""};
     const std::vector<double> v = output(call(g), 0);
     EXPECT_TRUE(std::isnan(v[0]));
     EXPECT_EQ(v[1], 2.0);
-    g.inputs[2] = M(2, 1, {0, 1});
-    EXPECT_EQ(output(call(g), 0)[1], 1.0);
 
     // Network plug-ins: empty options take defaults, other validity types
     // use raw distances, dmat_inputs ignores inputs after the seventh, and
@@ -229,7 +239,7 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     refusal d{"", dmat_inputs_gateway, 2,
               net({S(1), S(1), S(2), A(make_class(mxCELL_CLASS, {1, 1}))}), "", ""};
     EXPECT_TRUE(call(d).ok);
-    refusal p{"", dmat_params_gateway, 2, net({S(1), S(1), S(2), S(5)}), "", ""};
+    refusal p{"", dmat_params_gateway, 2, net({S(1), S(1), S(2), A(standalone::make_uint8({1, 1}, {8}))}), "", ""};
     call_result r = call(p);
     EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{0, 1}));
     EXPECT_EQ(output(r, 1), std::vector<double>{0.0});

@@ -2,6 +2,7 @@
 // messages, zero sizes, refused inputs, and every derivative against
 // central differences of netsim.
 #include <cmath>
+#include <cstring>
 
 #include "host/standalone/gateways.h"
 #include "network_fixture.h"
@@ -136,14 +137,36 @@ TEST(DmatParams, EmptySelectionsAndNoClusters)
     const network net = random_network(2, 3, 2, 8);
     array eight = standalone::make_uint8({1, 1}, {8});
     array zero = standalone::make_uint8({1, 1}, {0});
-    array five = make_scalar(5);  // first byte of the double 5.0 is 0
     array high = standalone::make_uint8({1, 1}, {16 + 32 + 64 + 128});
-    for (const array* sel : {&eight, &zero, &five, &high}) {
+    for (const array* sel : {&eight, &zero, &high}) {
         call_result r = derive(dmat_params_gateway, net, {1, 1, 2}, sel);
         EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{0, 3}));
         EXPECT_EQ(output(r, 1), std::vector<double>(3, 0.0));  // not evaluated
     }
-    // An empty selection takes the default, all groups.
+    // A floating-point selection is refused: the first byte of the double
+    // 15.0 is 0 and once selected nothing. Integer, logical and char
+    // selections keep the first-byte rule.
+    for (const array& sel : {make_scalar(15), standalone::make_class(mxSINGLE_CLASS, {1, 1})}) {
+        call_result r = derive(dmat_params_gateway, net, {1, 1, 2}, &sel);
+        expect_error(r,
+                     "parameter_selection must be an integer array such as uint8(15); the first "
+                     "byte of a double is not its value.");
+        EXPECT_EQ(r.identifier, "dmat_params:selectionNotInteger");
+    }
+    std::int16_t fifteen = 15;
+    std::vector<unsigned char> bytes(2);
+    std::memcpy(bytes.data(), &fifteen, 2);
+    array i16 = standalone::make_class(mxINT16_CLASS, {1, 1}, bytes);
+    array logical = standalone::make_class(mxLOGICAL_CLASS, {1, 1}, {1});
+    array letter = standalone::make_class(mxCHAR_CLASS, {1, 1}, {4, 0});
+    EXPECT_EQ(output_dims(derive(dmat_params_gateway, net, {1, 1, 2}, &i16), 0),
+              (std::vector<mwSize>{2 * (2 + 4 + 9), 3}));
+    EXPECT_EQ(output_dims(derive(dmat_params_gateway, net, {1, 1, 2}, &logical), 0),
+              (std::vector<mwSize>{2 * 2, 3}));
+    EXPECT_EQ(output_dims(derive(dmat_params_gateway, net, {1, 1, 2}, &letter), 0),
+              (std::vector<mwSize>{2 * 9, 3}));
+
+    // An empty selection takes the default, all groups; so does an empty double.
     array empty = standalone::make_empty();
     EXPECT_EQ(output_dims(derive(dmat_params_gateway, net, {1, 1, 2}, &empty), 0),
               (std::vector<mwSize>{2 * (2 + 4 + 9), 3}));

@@ -64,12 +64,32 @@ TEST(Gridval, RepeatedBreakpointsGiveAStepWithoutDividingByZero)
               (std::vector<double>{0.5, 1, 5.5}));
 }
 
-TEST(Gridval, ColumnBreakpointsCountAsOneBreakpoint)
+TEST(Gridval, BreakpointsMustBeRowsAndTheTableMustFitThem)
 {
+    // A column of breakpoints once counted as one breakpoint, and a table
+    // with a breakpoint input forgotten read its first column: both gave a
+    // plausible number without a word.
     array q = make_matrix(1, 2, {-3, 3});
     array t = make_matrix(3, 1, {7, 8, 9});
-    array b = make_matrix(3, 1, {0, 1, 2});
-    EXPECT_EQ(output(run(gridval_gateway, 1, {&q, &t, &b}), 0), (std::vector<double>{7, 7}));
+    array column = make_matrix(3, 1, {0, 1, 2});
+    expect_error(run(gridval_gateway, 1, {&q, &t, &column}),
+                 "breakpoints of dimension 1 must be a row vector (1-by-M); this one is 3-by-1.");
+    array row = make_matrix(1, 3, {0, 1, 2});
+    EXPECT_EQ(output(run(gridval_gateway, 1, {&q, &t, &row}), 0), (std::vector<double>{7, 9}));
+    array page = make_array({1, 3, 2}, {0, 1, 2, 3, 4, 5});
+    expect_error(run(gridval_gateway, 1, {&q, &t, &page}),
+                 "breakpoints of dimension 1 must be a row vector (1-by-M); this one is 1-by-6.");
+
+    array wide = make_matrix(3, 2, {1, 2, 3, 4, 5, 6});
+    call_result r = run(gridval_gateway, 1, {&q, &wide, &row});
+    expect_error(r, "table has 6 values but the breakpoint counts need 3.");
+    EXPECT_EQ(r.identifier, "gridval:tableSize");
+    // Any shape with the right number of values is the table, flattened.
+    array flat = make_matrix(1, 6, {1, 2, 3, 4, 5, 6});
+    array b2 = make_matrix(1, 2, {0, 1});
+    array q2 = make_matrix(2, 1, {1, 1});
+    EXPECT_EQ(output(run(gridval_gateway, 1, {&q2, &flat, &row, &b2}), 0),
+              output(run(gridval_gateway, 1, {&q2, &wide, &row, &b2}), 0));
 }
 
 TEST(Gridval, NaNCoordinateGivesNaNForThatPointOnly)
@@ -120,9 +140,9 @@ TEST(Gridval, RefusedInputs)
     expect_error(run(gridval_gateway, 1, {&q2, &e.table, &e.b0, &empty}),
                  "breakpoints of dimension 2 must not be empty.");
     expect_error(run(gridval_gateway, 1, {&q2, &e.table, &flat, &e.b1}),
-                 "breakpoints of dimension 1 must hold at least its column count = 3 values.");
+                 "breakpoints of dimension 1 must be a row vector (1-by-M); this one is 0-by-3.");
     expect_error(run(gridval_gateway, 1, {&q2, &short_table, &e.b0, &e.b1}),
-                 "table must hold at least the product of the breakpoint counts = 6 values.");
+                 "table has 5 values but the breakpoint counts need 6.");
     expect_error(run(gridval_gateway, 1, {&q2, &e.table, &down, &e.b1}),
                  "breakpoints of dimension 1 must not decrease.");
     expect_error(run(gridval_gateway, 1, {&q2, &e.table, &e.b0, &nan_bp}),
@@ -134,15 +154,6 @@ TEST(Gridval, RefusedInputs)
     for (int k = 0; k < 31; ++k) too_many.push_back(&e.b1);
     expect_error(run(gridval_gateway, 1, too_many),
                  "gridval handles at most 30 dimensions (one breakpoint input each).");
-}
-
-TEST(Gridval, BreakpointsBeyondTheCountAreNotChecked)
-{
-    // Only the first M values of a breakpoint input are read.
-    array q = make_matrix(1, 1, {0.5});
-    array t = make_matrix(2, 1, {0, 10});
-    array b = make_matrix(2, 2, {0, 1, NAN, -4});  // 2 columns: breakpoints 0, 1
-    EXPECT_EQ(output(run(gridval_gateway, 1, {&q, &t, &b}), 0), std::vector<double>{5});
 }
 
 // The evaluation order transcribed plainly: a forward scan for the bracket,

@@ -16,6 +16,13 @@ expect_error('gridval: table must be a full double array.', ...
              @() gridval(1, single([1 2]), [0 1]));
 expect_error('gridval: queries must have 2 rows, one per breakpoint input.', ...
              @() gridval([1; 1; 1], T, [0 1 2], [0 1]));
+% Breakpoints as a column, and a breakpoint input forgotten, are refused;
+% a table of the right number of values in any shape is read flattened.
+expect_error(['gridval: breakpoints of dimension 2 must be a row vector (1-by-M); ' ...
+              'this one is 2-by-1.'], @() gridval([1.5; 0.25], T, [0 1 2], [0; 1]));
+expect_error('gridval: table has 6 values but the breakpoint counts need 3.', ...
+             @() gridval(1.5, T, [0 1 2]));
+assert(gridval([1.5; 0.25], T(:)', [0 1 2], [0 1]), 32.5);
 
 rand('seed', 3);
 for d = 1:4

@@ -34,7 +34,10 @@ end
 w = exp(-0.09);
 S = 2.2251e-308 + w;
 assert(D, [w*0.3/S 0; 0 w*0.3/S; w/S 0; 0 w/S], -1e-15);
-assert(size(dmat_params(0.3, 0, 1, reshape([1 2 3 4], 2, 2), 1, 1, 2, 5)), [0 2]);
+assert(size(dmat_params(0.3, 0, 1, reshape([1 2 3 4], 2, 2), 1, 1, 2, uint8(8))), [0 2]);
+expect_error(['dmat_params: parameter_selection must be an integer array such as uint8(15); ' ...
+              'the first byte of a double is not its value.'], ...
+             @() dmat_params(0.3, 0, 1, reshape([1 2 3 4], 2, 2), 1, 1, 2, 15));
 
 % Central differences on a random network with symmetric norm matrices.
 rand('seed', 1);
