@@ -3,8 +3,10 @@ function draw_report(file, u, y, models, net, points, J_net, J_plant)
 %   output against each model's free-run simulation, a slice of the
 %   one-step map with the network's tangents at the operating points, and
 %   the linearisation against the plant's Jacobian.
-warning('off', 'Octave:gnuplot-graphics');
-graphics_toolkit('gnuplot');
+if exist('OCTAVE_VERSION', 'builtin')
+  warning('off', 'Octave:gnuplot-graphics');
+  graphics_toolkit('gnuplot');
+end
 h = figure('visible', 'off', 'position', [0 0 1100 800]);
 
 subplot(2, 2, [1 2]);
@@ -25,7 +27,7 @@ grid on;
 
 subplot(2, 2, 3);
 a = linspace(-1, 3, 200)';
-for i = 1:rows(points)
+for i = 1:size(points, 1)
   x = repmat(points(i, :), numel(a), 1);
   x(:, 1) = a;
   plot(a, plant_step(x), 'k-', 'linewidth', 1.5);
@@ -47,7 +49,7 @@ bar([J_plant(:), J_net(:)]);
 names = {'dy/dy_k', 'dy/dy_{k-1}', 'dy/du_k'};
 labels = {};
 for j = 1:3
-  for i = 1:rows(points)
+  for i = 1:size(points, 1)
     labels{end + 1} = sprintf('%s (%d)', names{j}, i);
   end
 end
