@@ -113,7 +113,7 @@ say('Lookup table: %s nodes; 20000 points in %.4f s against %.4f s for netsim (%
     results.table_speedup);
 
 results.figure = opts.figure;
-draw_report(opts.figure, u_val, yv, models, net, points, J_net, J_plant);
+draw_report(opts.figure, u_val, yv, models, net, points, J_net, J_plant, results);
 say('\nFigure written to %s\n', opts.figure);
 end
 
