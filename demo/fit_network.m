@@ -10,7 +10,7 @@ rand('state', state);
 start = randperm(N);
 C = X(start(1:c), :)';
 for iteration = 1:50
-  [~, member] = min(sumsq(permute(X, [1 3 2]) - permute(C, [3 2 1]), 3), [], 2);
+  [~, member] = min(sum((permute(X, [1 3 2]) - permute(C, [3 2 1])).^2, 3), [], 2);
   for i = 1:c
     if any(member == i)
       C(:, i) = mean(X(member == i, :), 1)';
@@ -22,7 +22,7 @@ A = zeros(n, n, c);
 for i = 1:c
   Xi = X(member == i, :);
   S = spread;
-  if rows(Xi) > n
+  if size(Xi, 1) > n
     S = S + cov(Xi);
   end
   A(:, :, i) = inv(S) / (2 * overlap^2);
@@ -36,7 +36,7 @@ function T = fit_consequents(net, X, y)
 % Least squares for the local models: with the normalised validities phi_i,
 % y = sum_i phi_i(x) [x 1] theta_i is linear in the consequents.
 [N, n] = size(X);
-c = columns(net.C);
+c = size(net.C, 2);
 unit = zeros(c, n + 1, c);   % local model i outputs 1 in output i
 for i = 1:c
   unit(i, n + 1, i) = 1;
@@ -46,6 +46,6 @@ Psi = zeros(N, (n + 1) * c);
 for i = 1:c
   Psi(:, (i - 1) * (n + 1) + (1:n + 1)) = phi(:, i) .* [X, ones(N, 1)];
 end
-theta = (Psi' * Psi + 1e-8 * eye(columns(Psi))) \ (Psi' * y);
+theta = (Psi' * Psi + 1e-8 * eye(size(Psi, 2))) \ (Psi' * y);
 T = reshape(theta, 1, n + 1, c);
 end

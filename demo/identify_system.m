@@ -40,14 +40,14 @@ u_train = 4 * rand(opts.n_train + 1, 1) - 2;
 u_val = sin(2 * pi * (0:opts.n_val)' / 25);
 [Xv, yv] = simulate_plant(u_val, 0, opts.seed);
 y0 = [0 0];
-say('Training samples: %d, validation steps: %d, noise: %g\n\n', rows(X), rows(Xv), opts.noise);
+say('Training samples: %d, validation steps: %d, noise: %g\n\n', size(X, 1), size(Xv, 1), opts.noise);
 
 models = {};
 add = @(models, name, one_step, run, seconds) [models; {name, one_step, run, seconds}];
 
 % Linear ARX baseline.
-theta = [X, ones(rows(X), 1)] \ y;
-arx = @(x) [x, ones(rows(x), 1)] * theta;
+theta = [X, ones(size(X, 1), 1)] \ y;
+arx = @(x) [x, ones(size(x, 1), 1)] * theta;
 tic; run = free_run(arx, u_val, y0); t = toc;
 models = add(models, 'linear ARX', arx(Xv), run, t);
 
@@ -85,7 +85,7 @@ models = add(models, 'lookup table', lut(Xv), run, t);
 points = [0.5 0.5 0; 1.5 1 0.5];
 [~, J_plant] = plant_step(points);
 J_net = zeros(size(J_plant));
-for i = 1:rows(points)
+for i = 1:size(points, 1)
   J_net(i, :) = dmat_inputs(points(i, :)', net.C, net.A, net.T)';
 end
 
@@ -102,9 +102,9 @@ results.points = points;
 results.table_speedup = t_net / t_lut;
 say('\nNetwork: %d clusters, refined in %.2f s (%d steps; error sum %.4g -> %.4g).\n', ...
     opts.clusters, t_refine, opts.lm_iterations, ...
-    sumsq(y - step0(X)), history(end));
+    sum((y - step0(X)).^2), history(end));
 say('Linearisation (dy(k+1)/d[y(k) y(k-1) u(k)]):\n');
-for i = 1:rows(points)
+for i = 1:size(points, 1)
   say('  at [%4.1f %4.1f %4.1f]  network [%6.3f %6.3f %6.3f]  plant [%6.3f %6.3f %6.3f]\n', ...
       points(i, :), J_net(i, :), J_plant(i, :));
 end
@@ -113,7 +113,7 @@ say('Lookup table: %s nodes; 20000 points in %.4f s against %.4f s for netsim (%
     results.table_speedup);
 
 results.figure = opts.figure;
-draw_report(opts.figure, u_val, yv, models, net, points, J_net, J_plant);
+draw_report(opts.figure, u_val, yv, models, net, points, J_net, J_plant, results);
 say('\nFigure written to %s\n', opts.figure);
 end
 
@@ -123,7 +123,7 @@ nrmse = @(e) sqrt(mean(e.^2)) / std(yv);
 say('%-20s %14s %14s %10s %10s\n', 'model', 'one-step RMSE', 'free-run RMSE', ...
     'free NRMSE', 'time [s]');
 results = struct('names', {models(:, 1)'}, 'one_step', [], 'free_run', [], 'seconds', []);
-for i = 1:rows(models)
+for i = 1:size(models, 1)
   one = sqrt(mean((models{i, 2} - yv).^2));
   run = sqrt(mean((models{i, 3} - yv).^2));
   say('%-20s %14.4f %14.4f %10.3f %10.3f\n', models{i, 1}, one, run, ...

@@ -9,7 +9,7 @@ function [net, history] = refine_network(net, X, y, iterations)
 [n, c] = size(net.C);
 lower = tril(true(n));
 lambda = 1e-2;
-sse = sumsq(y - netsim(X', net.C, net.A, net.T)');
+sse = sum((y - netsim(X', net.C, net.A, net.T)').^2);
 history = zeros(iterations, 1);
 for iteration = 1:iterations
   J = jacobian(net, X, lower);
@@ -19,7 +19,7 @@ for iteration = 1:iterations
   p = pack(net, lower);
   for attempt = 1:10
     trial = unpack(p + (H + lambda * diag(diag(H) + 1e-12)) \ g, n, c, lower);
-    trial_sse = sumsq(y - netsim(X', trial.C, trial.A, trial.T)');
+    trial_sse = sum((y - netsim(X', trial.C, trial.A, trial.T)').^2);
     if trial_sse < sse && positive_definite(trial.A)
       net = trial;
       sse = trial_sse;
@@ -37,7 +37,7 @@ function J = jacobian(net, X, lower)
 % and for each norm-matrix entry below the diagonal the sum of its row and
 % its mirror's (the pair moves together to keep the matrix symmetric).
 [N, n] = size(X);
-c = columns(net.C);
+c = size(net.C, 2);
 mirror = reshape(1:n * n, n, n)';
 pairs = find(lower);
 J = zeros(N, n * c + numel(pairs) * c + numel(net.T));
@@ -51,7 +51,7 @@ end
 end
 
 function p = pack(net, lower)
-c = columns(net.C);
+c = size(net.C, 2);
 A = reshape(net.A, [], c);
 p = [net.C(:); reshape(A(lower(:), :), [], 1); net.T(:)];
 end

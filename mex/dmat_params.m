@@ -2,7 +2,7 @@
 %   [D, Y] = DMAT_PARAMS(X, CENTRES, NORM_MATRICES, CONSEQUENTS) returns, at
 %   the point formed by the first n values of X, the R-by-p matrix D whose
 %   column j holds the derivatives of output j with respect to the network's
-%   parameters, and the p-by-1 network output Y there.
+%   parameters, one row per parameter, and the p-by-1 network output Y there.
 %
 %   [D, Y] = DMAT_PARAMS(..., NORMALIZE, VALIDITY_TYPE, FUZZINESS, SELECTION)
 %   sets the options of NETSIM (an empty [] keeps the default: 1, 1, 2.0)
@@ -24,8 +24,24 @@
 %   is selected, D is 0-by-p and Y holds p zeros (the network is not
 %   evaluated).
 %
+%   Points and results of the five plug-ins:
+%     plug-in      points                   results
+%     nearpoly     rows: DATA_X N-by-n,     Y M-by-1 (a row per query),
+%                  QUERY_X M-by-n           COEFS n_coef-by-M (a column each)
+%     netsim       columns: X n-by-N        Y p-by-N (a column per point)
+%     dmat_inputs  one: X's first n values  D n-by-p (a column per output),
+%                                           Y p-by-1
+%     dmat_params  one: X's first n values  D R-by-p (a column per output),
+%                                           Y p-by-1
+%     gridval      columns: Q d-by-N        V 1-by-N (a column per point)
+%   nearpoly takes one point per row; netsim and gridval one per column.
+%
 %   Example: Jacobian rows for a Gauss-Newton step on the consequents only.
-%     D = dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]), ...
-%                     1, 1, 2, uint8(12));
+%     C = [0 1]; A = cat(3, 1, 1); T = cat(3, [1 0], [0 5]);
+%     D = dmat_params(0.5, C, A, T, 1, 1, 2, uint8(12))
+%     % D = [0.25; 0.5; 0.25; 0.5]
+%     size(dmat_params(0.5, C, A, T))                 % ans = [8 1]
+%     % the double 5 selects nothing:
+%     size(dmat_params(0.5, C, A, T, 1, 1, 2, 5))     % ans = [0 1]
 %
 %   See also NETSIM, DMAT_INPUTS.

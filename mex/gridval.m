@@ -14,9 +14,21 @@
 %   The breakpoint count of dimension k is the column count of Bk, so a
 %   column vector counts as a single breakpoint. At most 30 dimensions.
 %
+%   Points and results of the five plug-ins:
+%     plug-in      points                   results
+%     nearpoly     rows: DATA_X N-by-n,     Y M-by-1 (a row per query),
+%                  QUERY_X M-by-n           COEFS n_coef-by-M (a column each)
+%     netsim       columns: X n-by-N        Y p-by-N (a column per point)
+%     dmat_inputs  one: X's first n values  D n-by-p (a column per output),
+%                                           Y p-by-1
+%     dmat_params  one: X's first n values  D R-by-p (a column per output),
+%                                           Y p-by-1
+%     gridval      columns: Q d-by-N        V 1-by-N (a column per point)
+%   nearpoly takes one point per row; netsim and gridval one per column.
+%
 %   Example:
-%     T = [10 40; 20 50; 30 60];          % 3 breakpoints by 2
-%     gridval([1.5; 0.25], T, [0 1 2], [0 1])     % returns 32.5
-%     gridval([-1 2; 5 0], T, [0 1 2], [0 1])     % returns [40 30]
+%     T = [10 40; 20 50; 30 60];                  % 3 breakpoints by 2
+%     gridval([1.5; 0.25], T, [0 1 2], [0 1])     % ans = 32.5
+%     gridval([-1 2; 5 0], T, [0 1 2], [0 1])     % ans = [40 30]
 %
 %   See also NETSIM, NEARPOLY.

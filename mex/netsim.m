@@ -1,6 +1,7 @@
 % NETSIM  Output of a local-model network.
 %   Y = NETSIM(X, CENTRES, NORM_MATRICES, CONSEQUENTS) returns the p-by-N
-%   network output for the N points in the columns of the n-by-N matrix X.
+%   network output for the N points in the columns of the n-by-N matrix X:
+%   column t of Y is the output at column t of X.
 %
 %   The network has c clusters, each with a centre, a norm matrix and an
 %   affine local model:
@@ -25,7 +26,22 @@
 %     FUZZINESS      exponent parameter of type 2 (default 2.0)
 %   NORMALIZE and VALIDITY_TYPE are truncated toward zero.
 %
+%   Points and results of the five plug-ins:
+%     plug-in      points                   results
+%     nearpoly     rows: DATA_X N-by-n,     Y M-by-1 (a row per query),
+%                  QUERY_X M-by-n           COEFS n_coef-by-M (a column each)
+%     netsim       columns: X n-by-N        Y p-by-N (a column per point)
+%     dmat_inputs  one: X's first n values  D n-by-p (a column per output),
+%                                           Y p-by-1
+%     dmat_params  one: X's first n values  D R-by-p (a column per output),
+%                                           Y p-by-1
+%     gridval      columns: Q d-by-N        V 1-by-N (a column per point)
+%   nearpoly takes one point per row; netsim and gridval one per column.
+%
 %   Example: two clusters on one input, local models x and 5.
-%     y = netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))   % 2.75
+%     C = [0 1]; A = cat(3, 1, 1); T = cat(3, [1 0], [0 5]);
+%     y = netsim(0.5, C, A, T)     % y = 2.7500000000000004
+%     netsim([0 0.5 1], C, A, T)   % ans = [1.3447 2.75 3.9242] to within 1e-4
+%     size(netsim(zeros(1, 0), C, A, T))   % ans = [1 0]
 %
 %   See also DMAT_INPUTS, DMAT_PARAMS, GRIDVAL.

@@ -11,6 +11,8 @@ assert(netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5])) == 2.7500000000000
 assert(size(dmat_inputs(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [1 1]);
 assert(size(dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [8 1]);
 rmpath(outdir);
-confirm_recursive_rmdir(false);
+if exist('OCTAVE_VERSION', 'builtin')
+  confirm_recursive_rmdir(false);   % Octave asks before removing a folder tree
+end
 rmdir(fileparts(outdir), 's');
 disp('make_plugins: built and loaded');

@@ -60,14 +60,14 @@ for opts = {{1, 1, 2}, {0, 2, 2}}
   end
   Dp = dmat_params(x, C, A, T, o{:}, uint8(15));
   for k = 1:n * c   % centre rows
-    Cu = C; Cu(k) += h; Cd = C; Cd(k) -= h;
+    Cu = C; Cu(k) = Cu(k) + h; Cd = C; Cd(k) = Cd(k) - h;
     fd = (netsim(x, Cu, A, T, o{:}) - netsim(x, Cd, A, T, o{:})) / (2 * h);
     assert(Dp(k, :)', fd, 1e-6);
   end
   rs = n * c + 2 + 0 * n;   % rows of A_1(2, 1) and A_1(1, 2), 1-based
   sr = n * c + 1 + 1 * n;
-  Au = A; Au(2, 1, 1) += h; Au(1, 2, 1) += h;
-  Ad = A; Ad(2, 1, 1) -= h; Ad(1, 2, 1) -= h;
+  Au = A; Au(2, 1, 1) = Au(2, 1, 1) + h; Au(1, 2, 1) = Au(1, 2, 1) + h;
+  Ad = A; Ad(2, 1, 1) = Ad(2, 1, 1) - h; Ad(1, 2, 1) = Ad(1, 2, 1) - h;
   fd = (netsim(x, C, Au, T, o{:}) - netsim(x, C, Ad, T, o{:})) / (2 * h);
   assert(Dp(rs, :)' + Dp(sr, :)', fd, 1e-6);
 end
