@@ -7,8 +7,9 @@
 %   [D, Y] = DMAT_PARAMS(..., NORMALIZE, VALIDITY_TYPE, FUZZINESS, SELECTION)
 %   sets the options of NETSIM (an empty [] keeps the default: 1, 1, 2.0)
 %   and the parameter groups that get rows. SELECTION is read as the FIRST
-%   BYTE of its data, so pass it as uint8: uint8(5) selects centres and
-%   consequents, while the double 5 reads as 0 and selects nothing. Its bits:
+%   BYTE of its data, so pass it as an integer: uint8(5) selects centres
+%   and consequents. A double or single selection is refused, since its
+%   first byte is not its value (the double 15 would select nothing). Its bits:
 %     1  centres          n*c rows, row k + i*n for CENTRES(k, i)
 %     2  norm matrices    n*n*c rows, row r + s*n + i*n*n for A_i(r, s)
 %     4  consequents      (n+1)*p*c rows, row o + k*p + i*(n+1)*p for
@@ -41,7 +42,7 @@
 %     D = dmat_params(0.5, C, A, T, 1, 1, 2, uint8(12))
 %     % D = [0.25; 0.5; 0.25; 0.5]
 %     size(dmat_params(0.5, C, A, T))                 % ans = [8 1]
-%     % the double 5 selects nothing:
-%     size(dmat_params(0.5, C, A, T, 1, 1, 2, 5))     % ans = [0 1]
+%     size(dmat_params(0.5, C, A, T, 1, 1, 2, uint8(8)))   % ans = [0 1]
+%     dmat_params(0.5, C, A, T, 1, 1, 2, 15)  % error: the first byte of a double is not its value.
 %
 %   See also NETSIM, DMAT_INPUTS.

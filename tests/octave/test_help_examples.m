@@ -22,12 +22,12 @@ function test_help_examples(folder)
 %       and is checked once the code before it has run; any other comment
 %       (one without ' = ') is prose. A line without a semicolon shows its
 %       result, and 'ans = ...' then names the value it shows.
-%   It also checks that Contents.m, at the root of the source tree, gives
+%   It also checks that Contents.m, beside the help files in mex/, gives
 %   each plug-in the first line of its help.
 names = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval'};
 failures = {};
 root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
-contents = strrep(fileread(fullfile(root, 'Contents.m')), sprintf('\r'), '');
+contents = strrep(fileread(fullfile(root, 'mex', 'Contents.m')), sprintf('\r'), '');
 for i = 1:numel(names)
   if nargin < 1
     found = which(names{i});
