@@ -5,6 +5,7 @@
 
 #include "netcore/netcore.h"
 #include "network_fixture.h"
+#include "plain_network.h"
 
 using namespace testing_helpers;
 using standalone::make_array;
@@ -31,39 +32,6 @@ struct two_clusters {
     }
     double y(const std::vector<double>& options) { return output(run_with(options), 0).at(0); }
 };
-
-// The evaluation order written out plainly, accumulating in the buffers.
-void reference_point(double* y, double* D, double* w, double* Y, double* S, const double* x,
-                     const double* C, const double* A, const double* T, int n, int p, int c,
-                     int normalize, int type, double m)
-{
-    for (int i = 0; i < c; ++i)
-        for (int k = 0; k < n; ++k) D[k + i * n] = x[k] - C[k + i * n];
-    for (int i = 0; i < c; ++i) {
-        w[i] = 0;
-        for (int s = 0; s < n; ++s)
-            for (int r = s + 1; r < n; ++r)
-                w[i] = A[r + s * n + i * n * n] * D[s + i * n] * D[r + i * n] + w[i];
-        w[i] = w[i] + w[i];
-        for (int k = 0; k < n; ++k) w[i] = D[k + i * n] * D[k + i * n] * A[k + k * n + i * n * n] + w[i];
-        if (type == 1) w[i] = std::exp(-w[i]);
-        if (type == 2) w[i] = std::pow(w[i] + 1e-100, -1.0 / (m - 1.0));
-    }
-    *S = 2.2251e-308;
-    for (int i = 0; i < c; ++i) *S = *S + w[i];
-    for (int i = 0; i < c; ++i)
-        for (int j = 0; j < p; ++j) {
-            Y[j + i * p] = 0;
-            for (int k = 0; k < n; ++k)
-                Y[j + i * p] = x[k] * T[j + k * p + i * p * (n + 1)] + Y[j + i * p];
-            Y[j + i * p] = T[j + n * p + i * p * (n + 1)] + Y[j + i * p];
-        }
-    for (int j = 0; j < p; ++j) {
-        y[j] = 0;
-        for (int i = 0; i < c; ++i) y[j] = w[i] * Y[j + i * p] + y[j];
-        if (normalize != 0) y[j] = y[j] / *S;
-    }
-}
 
 }  // namespace
 
@@ -125,9 +93,10 @@ TEST(NetworkCore, MatchesThePlainEvaluationOrderBitForBit)
                 evaluate_network_point(y.data(), D.data(), w.data(), Y.data(), &S, net.x.data(),
                                        net.centres.data(), net.norms.data(),
                                        net.consequents.data(), n, p, c, normalize, type, 1.7);
-                reference_point(y2.data(), D2.data(), w2.data(), Y2.data(), &S2, net.x.data(),
-                                net.centres.data(), net.norms.data(), net.consequents.data(), n,
-                                p, c, normalize, type, 1.7);
+                plain_network::evaluate_point(y2.data(), D2.data(), w2.data(), Y2.data(), &S2,
+                                              net.x.data(), net.centres.data(), net.norms.data(),
+                                              net.consequents.data(), n, p, c, normalize, type,
+                                              1.7);
                 EXPECT_EQ(y, y2);
                 EXPECT_EQ(D, D2);
                 EXPECT_EQ(w, w2);
