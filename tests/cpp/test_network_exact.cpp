@@ -4,6 +4,10 @@
 // matrices, points at, near and far from the centres, every validity type
 // and normalisation, fuzziness down to 1, every selection byte. A change of
 // a single rounding anywhere in the three plug-ins shows here.
+#include <cmath>
+#include <string>
+#include <vector>
+
 #include "dmat_inputs/dmat_inputs.h"
 #include "dmat_params/dmat_params.h"
 #include "helpers.h"
