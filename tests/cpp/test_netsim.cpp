@@ -170,6 +170,24 @@ TEST(Netsim, ZeroSizes)
     EXPECT_TRUE(output_dims(run(netsim_gateway, 0, {&X, &C, &A, &T}), 0).size() == 2);
 }
 
+TEST(Netsim, PointsWithoutColumnsNeedNoMatchingRows)
+{
+    // With no points the row count of X is never consulted: n = 2, p = 4.
+    const network net = random_network(2, 4, 3, 12);
+    array C = net.centres_array(), A = net.norms_array(), T = net.consequents_array();
+    for (mwSize rows : {3, 0, 1, 2}) {
+        array X = make_matrix(rows, 0);
+        call_result r = run(netsim_gateway, 1, {&X, &C, &A, &T});
+        ASSERT_TRUE(r.ok) << rows << " rows: " << r.error;
+        EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{4, 0}));
+        EXPECT_EQ(r.blocks_left, 0u);
+    }
+    // One column is a point, and then the rows must be n.
+    array X = make_matrix(3, 1, {0.1, 0.2, 0.3});
+    expect_error(run(netsim_gateway, 1, {&X, &C, &A, &T}),
+                 "X must have n = 2 rows, one per input (the rows of centres).");
+}
+
 TEST(Netsim, ArgumentCountMessagesInOrder)
 {
     two_clusters e;
