@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,6 +50,31 @@ inline std::vector<mwSize> output_dims(const call_result& r, std::size_t slot)
     return standalone::dims(r.outputs[slot].get());
 }
 
+// Succeeds when a and b have the same length and every element the same bit
+// pattern (so 0.0 and -0.0 differ), except that two NaNs count as equal:
+// NaN positions must agree, their payloads need not, because a compiler may
+// swap the operands of a commutative operation. On failure names the first
+// differing element, in hexadecimal floating point.
+inline ::testing::AssertionResult bitwise_equal(const std::vector<double>& got,
+                                                const std::vector<double>& expected)
+{
+    if (got.size() != expected.size())
+        return ::testing::AssertionFailure()
+               << "sizes differ: " << got.size() << " against " << expected.size();
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        if (std::isnan(got[i]) && std::isnan(expected[i])) continue;
+        std::uint64_t a, b;
+        std::memcpy(&a, &got[i], sizeof a);
+        std::memcpy(&b, &expected[i], sizeof b);
+        if (a != b) {
+            char text[96];
+            std::snprintf(text, sizeof text, "%a against %a", got[i], expected[i]);
+            return ::testing::AssertionFailure() << "element " << i << ": " << text;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
 // A minimal deterministic generator, so tests do not depend on a library's
 // distribution algorithms.
 struct lcg {
@@ -56,6 +85,8 @@ struct lcg {
         state = state * 6364136223846793005ULL + 1442695040888963407ULL;
         return lo + (hi - lo) * static_cast<double>(state >> 11) * 0x1.0p-53;
     }
+    // An integer from 0 to count - 1.
+    int below(int count) { return static_cast<int>(uniform() * count); }
     std::vector<double> uniform_vector(std::size_t count, double lo = 0.0, double hi = 1.0)
     {
         std::vector<double> v(count);

@@ -244,3 +244,96 @@ TEST(BadInputs, AcceptedOdditiesGiveTheDocumentedResults)
     EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{0, 1}));
     EXPECT_EQ(output(r, 1), std::vector<double>{0.0});
 }
+
+TEST(BadInputs, DimensionsAtTheThirtyTwoBitLimit)
+{
+    // Every count a plug-in reads may be 2147483647 and no more. Arrays with
+    // no elements (or, for X of dmat_inputs, without data) stand in for the
+    // big ones. Where a call with the largest count cannot run to the end,
+    // the next check's message shows that the count itself was accepted.
+    const mwSize largest = 2147483647, beyond = 2147483648;
+    const mwSize wraps_to_one = (mwSize{1} << 32) + 1;  // 1 in 32 bits
+    auto refused = [](const char* name) {
+        return std::string(name) + " has a dimension larger than 2147483647.";
+    };
+
+    // dmat_inputs: n from the rows of centres; X holds exactly n values.
+    {
+        auto x = A(make_unbacked({largest, 1}));
+        auto call_with = [&](mwSize n) {
+            return call({"", dmat_inputs_gateway, 2, {x, M(n, 0), M(0, 0), M(0, 0)}, ""});
+        };
+        const call_result ok = call_with(largest);
+        ASSERT_TRUE(ok.ok) << ok.error;
+        EXPECT_EQ(output_dims(ok, 0), (std::vector<mwSize>{largest, 0}));
+        EXPECT_EQ(output_dims(ok, 1), (std::vector<mwSize>{0, 1}));
+        expect_error(call_with(beyond), refused("centres"));
+        expect_error(call_with(wraps_to_one), refused("centres"));
+        expect_error(call({"", dmat_inputs_gateway, 2,
+                           {A(make_unbacked({beyond, 1})), M(largest, 0), M(0, 0), M(0, 0)}, ""}),
+                     "X has more than 2147483647 elements.");
+    }
+    // dmat_params: c from the columns of centres; no rows, so no evaluation.
+    {
+        auto call_with = [&](mwSize c) {
+            return call({"", dmat_params_gateway, 2, {M(0, 0), M(0, c), M(0, 0), M(0, 0)}, ""});
+        };
+        const call_result ok = call_with(largest);
+        ASSERT_TRUE(ok.ok) << ok.error;
+        EXPECT_EQ(output_dims(ok, 0), (std::vector<mwSize>{0, 0}));
+        EXPECT_EQ(output_dims(ok, 1), (std::vector<mwSize>{0, 1}));
+        expect_error(call_with(beyond), refused("centres"));
+        expect_error(call_with(wraps_to_one), refused("centres"));
+    }
+    // netsim: p from the rows of consequents, N from the columns of X (for
+    // an N-D X the product of its trailing dimensions).
+    {
+        auto with_outputs = [&](mwSize p) {
+            return call({"", netsim_gateway, 1, {M(1, 0), M(1, 0), M(0, 0), M(p, 0)}, ""});
+        };
+        const call_result ok = with_outputs(largest);
+        ASSERT_TRUE(ok.ok) << ok.error;
+        EXPECT_EQ(output_dims(ok, 0), (std::vector<mwSize>{largest, 0}));
+        expect_error(with_outputs(beyond), refused("consequents"));
+
+        auto with_points = [&](std::shared_ptr<array> X) {
+            return call({"", netsim_gateway, 1, {X, M(1, 0), M(0, 0), M(1, 0)}, ""});
+        };
+        expect_error(with_points(M(0, largest)),
+                     "X must have n = 1 rows, one per input (the rows of centres).");
+        expect_error(with_points(M(0, beyond)), refused("X"));
+        expect_error(with_points(ND({0, 2, 1073741824})), refused("X"));
+    }
+    // nearpoly: n from the columns of data_x, M from the rows of query_x.
+    {
+        auto with_inputs = [&](mwSize n) {
+            return call({"", nearpoly_gateway, 1, {M(0, n), M(0, 1), M(0, n), M(3, 1, {1, 1, 0})},
+                         ""});
+        };
+        expect_error(with_inputs(largest), "Identification is empty.");  // no examples
+        expect_error(with_inputs(beyond), refused("data_x"));
+
+        auto with_queries = [&](mwSize m) {
+            return call({"", nearpoly_gateway, 1, {M(5, 0), M(5, 1), M(m, 0), M(1, 3)}, ""});
+        };
+        expect_error(with_queries(largest), "Illegal id_par.");
+        expect_error(with_queries(beyond), refused("query_x"));
+    }
+    // gridval: N from the columns of the queries, M_k from the columns of
+    // each breakpoint input.
+    {
+        auto with_queries = [&](mwSize N) {
+            return call({"", gridval_gateway, 1, {M(0, N), M(2, 1), M(1, 2, {0, 1})}, ""});
+        };
+        expect_error(with_queries(largest), "queries must have 1 rows, one per breakpoint input.");
+        expect_error(with_queries(beyond), refused("queries"));
+
+        auto with_breakpoints = [&](mwSize count) {
+            return call({"", gridval_gateway, 1, {M(1, 1), M(2, 1), M(0, count)}, ""});
+        };
+        expect_error(with_breakpoints(largest),
+                     "breakpoints of dimension 1 must hold at least its column count = "
+                     "2147483647 values.");
+        expect_error(with_breakpoints(beyond), refused("breakpoints of dimension 1"));
+    }
+}

@@ -207,6 +207,29 @@ TEST(Nearpoly, PredictionsAndCoefficientsMatchADirectSolve)
     }
 }
 
+TEST(Nearpoly, FactorRangesScoreTheirWholeNeighbourCounts)
+{
+    // id_par [1.3; 0; 0] scores the constant fits of 3 to 7 neighbours, as
+    // [3 7; 0 0; 0 0] does; with every candidate combined, one count more
+    // or less at either end changes the answer.
+    problem pb(60, 2, 14);
+    array q = pb.queries(6, 15), all = make_scalar(100);
+    auto both = [&](array id) {
+        call_result r = run(nearpoly_gateway, 2, {&pb.data_x, &pb.data_y, &q, &id, &all});
+        std::vector<double> v = output(r, 0), c = output(r, 1);
+        v.insert(v.end(), c.begin(), c.end());
+        return v;
+    };
+    const std::vector<double> factor = both(make_matrix(3, 1, {1.3, 0, 0}));
+    EXPECT_TRUE(bitwise_equal(factor, both(make_matrix(3, 2, {3, 0, 0, 7, 0, 0}))));
+    for (const std::vector<double>& range : {std::vector<double>{4, 0, 0, 7, 0, 0},
+                                             std::vector<double>{2, 0, 0, 7, 0, 0},
+                                             std::vector<double>{3, 0, 0, 6, 0, 0},
+                                             std::vector<double>{3, 0, 0, 8, 0, 0}})
+        EXPECT_FALSE(bitwise_equal(factor, both(make_matrix(3, 2, range))))
+            << range[0] << " to " << range[3];
+}
+
 TEST(Nearpoly, OutputShapes)
 {
     problem pb(40, 2, 1);

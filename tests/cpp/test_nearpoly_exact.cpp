@@ -1,8 +1,15 @@
-// nearpoly's neighbour search and recursive fits against plain
-// transcriptions of their evaluation order, bit for bit, so that the faster
-// loop structure of the plug-in is proven to give the same numbers.
+// nearpoly against plain transcriptions of its evaluation order, bit for
+// bit, so that the faster loop structure of the plug-in is proven to give
+// the same numbers: the neighbour search and the recursive fits on their
+// own, then whole calls through the gateway, the constant family's
+// recursive and window forms, the candidate lists and the combination
+// included, on random data with ties and repeated examples.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <numeric>
+#include <string>
+#include <utility>
 
 #include "helpers.h"
 #include "core/nearpoly/stages.h"
@@ -154,5 +161,379 @@ TEST(NearpolyExact, RecursiveFitsMatchThePlainOrder)
         EXPECT_EQ(errors, errors2) << "trial " << trial;
         EXPECT_EQ(predictions, predictions2) << "trial " << trial;
         EXPECT_EQ(coefs, coefs2) << "trial " << trial;
+    }
+}
+
+// --- The whole call, through the gateway ---------------------------------
+
+namespace {
+
+// The settings the documentation derives from id_par (3-by-cols, column-
+// major) and comb_par (empty when not passed), for finite entries of
+// moderate size.
+struct plain_settings {
+    int m[3], k_min[3], k_max[3], window[3], keep[3];
+    bool active[3];
+    int G, n_coef, K;
+};
+
+plain_settings plain_decode(const std::vector<double>& id, int cols,
+                            const std::vector<double>& comb, int N, int n)
+{
+    plain_settings s{{1, n + 1, (n + 2) * (n + 1) / 2}, {}, {}, {}, {}, {}, 1, 1, 0};
+    for (int f = 0; f < 3; ++f) {
+        const double first = id[f] > 0 ? id[f] : 0.0;
+        s.window[f] = 0;
+        if (cols == 1) {
+            s.k_max[f] = first == 0 ? 0 : static_cast<int>(std::ceil((5 * s.m[f]) * first));
+            s.k_min[f] = first == 0 ? 0 : static_cast<int>(std::floor((3 * s.m[f]) * first));
+        } else {
+            s.k_min[f] = static_cast<int>(first);
+            s.k_max[f] = std::max(static_cast<int>(id[3 + f]), 0);
+            if (cols == 3) {
+                s.window[f] = std::max(static_cast<int>(id[6 + f]), 0);
+                if (s.window[f] == 1) s.window[f] = 2;
+            }
+        }
+        s.k_min[f] = std::max(s.k_min[f], 2);
+        s.k_max[f] = std::min(s.k_max[f], N);
+        s.active[f] = s.k_max[f] - s.k_min[f] + 1 >= 1;
+        s.K = std::max(s.K, s.k_max[f]);
+    }
+    auto count = [&](int f) { return s.k_max[f] - s.k_min[f] + 1; };
+    if (comb.size() == 1) {
+        int total = 0;
+        for (int f = 0; f < 3; ++f) total += s.active[f] ? count(f) : 0;
+        s.G = std::min(std::abs(static_cast<int>(comb[0])), total);
+    } else if (comb.size() == 3) {
+        s.G = 0;
+        for (int f = 0; f < 3; ++f) {
+            s.keep[f] = s.active[f] ? std::min(std::abs(static_cast<int>(comb[f])), count(f)) : 0;
+            s.active[f] = s.keep[f] >= 1;
+        }
+    }
+    s.n_coef = s.active[2] ? s.m[2] : s.active[1] ? s.m[1] : 1;
+    return s;
+}
+
+double square(double v) { return v * v; }
+
+// The constant family for one query: (error, mean) for the neighbour counts
+// k_min ... k_max in increasing order; y[t] is the target of neighbour t.
+std::vector<std::pair<double, double>> plain_constant(const std::vector<double>& y, int k_min,
+                                                      int k_max, int window)
+{
+    std::vector<std::pair<double, double>> out;
+    double mean = y[0], E = 1.0;
+    for (int k = 1; k <= k_max - 1; ++k) {
+        const double kk = k;
+        if (window == 0) {
+            E = square(kk - 1) * (kk + 1) * E / (kk * kk * kk) + square(y[k] - mean) / kk;
+            mean = (kk * mean + y[k]) / (kk + 1);
+        } else {
+            mean = (kk * mean + y[k]) / (kk + 1);
+            const int L = std::min(window, k + 1);
+            double S = 0.0;
+            for (int t = 0; t < L; ++t) S = S + square(mean - y[t]);
+            E = L * S / (L - 1);
+        }
+        if (k + 1 >= k_min) out.emplace_back(E, mean);
+    }
+    return out;
+}
+
+// A candidate list of length L as documented: errors[0] the head sentinel,
+// errors[m + 1] and predictions[m] position m, position L the overflow;
+// rows of r coefficients (r = 0: none).
+struct plain_list {
+    int L, r;
+    std::vector<double> errors, predictions, rows;
+    plain_list(int L_, int r_)
+        : L(L_), r(r_), errors(L_ + 2, 0.0), predictions(L_ + 1, 0.0), rows((L_ + 1) * r_, 0.0)
+    {
+    }
+    void reset(bool clear_rows)
+    {
+        for (int m = 1; m <= L; ++m) errors[m] = INFINITY;
+        if (clear_rows) std::fill(rows.begin(), rows.end(), 0.0);
+    }
+    void insert(double e, double v, const std::vector<double>& c)
+    {
+        int m = L;
+        while (e < errors[m]) {
+            errors[m + 1] = errors[m];
+            predictions[m] = predictions[m - 1];
+            for (int j = 0; j < r; ++j) rows[m * r + j] = rows[(m - 1) * r + j];
+            --m;
+        }
+        errors[m + 1] = e;
+        predictions[m] = v;
+        for (int j = 0; j < r; ++j) rows[m * r + j] = j < static_cast<int>(c.size()) ? c[j] : 0.0;
+    }
+};
+
+struct plain_outputs {
+    std::vector<double> y, coefs;
+};
+
+// Every query as documented: the neighbour search, the families in the
+// order constant, linear, quadratic, then the inverse-error combination.
+// data_x (N-by-n) and query_x (M-by-n) are column-major.
+plain_outputs plain_nearpoly(const std::vector<double>& data_x, const std::vector<double>& data_y,
+                             const std::vector<double>& query_x, int N, int n, int M,
+                             const double* weights, const plain_settings& s, double cov,
+                             bool want_coefs)
+{
+    plain_list global(s.G, want_coefs ? s.n_coef : 0);
+    std::vector<plain_list> family;
+    for (int f = 0; f < 3; ++f) family.emplace_back(s.keep[f], want_coefs && f > 0 ? s.m[f] : 0);
+    plain_outputs out{std::vector<double>(M), std::vector<double>(want_coefs ? s.n_coef * M : 0)};
+    std::vector<double> diff(N * n), dist(s.K + 2, 0.0);
+    std::vector<int> index(s.K + 1);
+    for (int q = 0; q < M; ++q) {
+        plain_search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
+        if (s.G > 0) global.reset(true);
+        for (int f = 0; f < 3; ++f) {
+            if (!s.active[f]) continue;
+            plain_list& list = s.G > 0 ? global : family[f];
+            if (s.G == 0) list.reset(false);
+            if (f == 0) {
+                std::vector<double> y;
+                for (int t = 0; t < s.k_max[f]; ++t) y.push_back(data_y[index[t]]);
+                for (const auto& c : plain_constant(y, s.k_min[f], s.k_max[f], s.window[f]))
+                    list.insert(c.first, c.second, {c.second});
+            } else {
+                const std::vector<plain_candidate> fits = plain_fits(
+                    diff, index, data_y, N, n, f == 2, s.k_min[f], s.k_max[f], s.window[f], cov);
+                for (const plain_candidate& c : fits) list.insert(c.E, c.theta[0], c.theta);
+            }
+        }
+        double A = 0.0, B = 0.0;
+        std::vector<double> acc(s.n_coef, 0.0);
+        auto add = [&](const plain_list& list, int width) {
+            for (int m = 0; m < list.L; ++m) {
+                const double e = list.errors[m + 1] == 0.0 ? 1e-20 : list.errors[m + 1];
+                const double v = list.predictions[m];
+                for (int j = 0; want_coefs && j < width; ++j)
+                    acc[j] = acc[j] + (list.r > 0 ? list.rows[m * list.r + j] : v) / e;
+                B = B + v / e;
+                A = A + 1 / e;
+            }
+        };
+        if (s.G > 0) {
+            add(global, s.n_coef);
+        } else {
+            for (int f = 0; f < 3; ++f)
+                if (s.active[f]) add(family[f], s.m[f]);
+        }
+        for (int j = 0; want_coefs && j < s.n_coef; ++j) out.coefs[q * s.n_coef + j] = acc[j] / A;
+        out.y[q] = B / A;
+    }
+    return out;
+}
+
+template <class T, std::size_t K>
+T pick(lcg& rng, const T (&values)[K])
+{
+    return values[rng.below(static_cast<int>(K))];
+}
+
+// A random nearpoly call. Examples and targets come continuous, on a coarse
+// grid (ties in distance and in value), with repeated rows, or constant;
+// queries anywhere, at an example or between two.
+struct near_problem {
+    int N, n, M;
+    std::vector<double> x, y, q;  // column-major
+    std::vector<double> id;
+    int id_cols;
+    std::vector<double> comb;     // empty: not passed
+    std::vector<double> weights;  // empty: not passed
+    int nrhs, nlhs;
+    double cov;
+};
+
+void random_data(lcg& rng, near_problem& pb)
+{
+    const int N = pb.N, n = pb.n;
+    const bool coarse = rng.below(2) == 0;
+    pb.x.assign(N * n, 0.0);
+    for (int i = 0; i < N; ++i) {
+        const int copy = i > 0 && rng.below(4) == 0 ? rng.below(i) : -1;
+        for (int j = 0; j < n; ++j)
+            pb.x[i + j * N] = copy >= 0 ? pb.x[copy + j * N]
+                              : coarse  ? std::round(rng.uniform(-3, 3))
+                                        : rng.uniform(-2, 2);
+    }
+    const int targets = rng.below(5);
+    const double offset = pick(rng, {0.0, 0.0, 1000.0, -0.001});
+    for (int i = 0; i < N; ++i) {
+        double v = targets == 0   ? std::round(rng.uniform(-8, 8)) / 4   // ties
+                   : targets == 1 ? 2.5                                  // all equal
+                                  : rng.uniform(-5, 5);
+        if (targets == 2 && i > 0 && rng.below(3) == 0) v = pb.y[rng.below(i)];
+        pb.y.push_back(v + offset);
+    }
+    pb.q.assign(pb.M * n, 0.0);
+    for (int t = 0; t < pb.M; ++t) {
+        const int kind = rng.below(3), a = rng.below(N), b = rng.below(N);
+        for (int j = 0; j < n; ++j)
+            pb.q[t + j * pb.M] = kind == 0   ? rng.uniform(-2.5, 2.5)
+                                 : kind == 1 ? pb.x[a + j * N]
+                                             : (pb.x[a + j * N] + pb.x[b + j * N]) / 2;
+    }
+    if (rng.below(3) == 0)
+        for (int j = 0; j < n; ++j) pb.weights.push_back(pick(rng, {0.0, 0.5, 1.0, 2.0, 0.3}));
+}
+
+// The optional inputs: comb_par, then cov_init and weights (either may be
+// passed empty, which keeps its default).
+void random_tail(lcg& rng, near_problem& pb, int nrhs)
+{
+    pb.nrhs = nrhs;
+    pb.nlhs = 1 + rng.below(2);
+    pb.cov = nrhs >= 6 && rng.below(2) == 0 ? pick(rng, {10.0, 0.5, 1e6, 3e3}) : 1e6;
+    if (nrhs < 7) pb.weights.clear();
+}
+
+// Only the constant family: one factor, an explicit range, or a range and a
+// window, the other families off by a 0, a negative entry or an empty range.
+near_problem constant_problem(lcg& rng)
+{
+    for (;;) {
+        near_problem pb{};
+        pb.N = 2 + rng.below(50);
+        pb.n = rng.below(4);
+        pb.M = 1 + rng.below(4);
+        random_data(rng, pb);
+        pb.id_cols = 1 + rng.below(3);
+        const double off = pick(rng, {0.0, -1.0});
+        if (pb.id_cols == 1) {
+            const double f = rng.below(3) == 0 ? rng.uniform(0.4, 5.0)
+                                               : pick(rng, {1.0, 1.3, 0.5, 0.7, 2.0, 2.7, 3.3});
+            pb.id = {f, off, off};
+        } else {
+            const int k_min = rng.below(6), k_max = k_min + rng.below(20);
+            pb.id = {double(k_min), off, 3, double(k_max), off, 0};
+            if (pb.id_cols == 3) {
+                // Windows of 6, 7 and from 10 on are where the order of the
+                // error's multiplication and division shows: for other
+                // widths L or L - 1 is a power of two.
+                const double w = pick(rng, {0.0, 1.0, 2.0, 2.9, 3.0, 4.0, 6.0, 7.0, 7.0, 10.0, 13.0,
+                                            100.0, 100.0, -2.0});
+                pb.id.insert(pb.id.end(), {w, 0.0, 5.0});
+            }
+        }
+        // Mostly several candidates combined: with a single one the errors
+        // show in the output only through (v/e)/(1/e).
+        const int nrhs = rng.below(8) == 0 ? 4 : 5 + rng.below(3);
+        if (nrhs >= 5)
+            pb.comb = rng.below(2) == 0
+                          ? std::vector<double>{pick(rng, {1.0, 2.0, 3.0, 5.0, -2.0, 100.0, 2.9})}
+                          : std::vector<double>{pick(rng, {1.0, 2.0, 3.0, -4.0, 50.0}), 0, 5};
+        random_tail(rng, pb, nrhs);
+        const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+        if (s.active[0]) return pb;
+    }
+}
+
+// Every family may take part: ranges from factors or explicit, windows,
+// global or per-family combination, several prior covariances.
+near_problem mixed_problem(lcg& rng)
+{
+    for (;;) {
+        near_problem pb{};
+        pb.n = 1 + rng.below(2);
+        pb.N = 10 + rng.below(45);
+        pb.M = 1 + rng.below(3);
+        random_data(rng, pb);
+        pb.id_cols = 1 + rng.below(3);
+        if (pb.id_cols == 1) {
+            for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, {0.0, 0.5, 1.0, 1.0, 1.3}));
+        } else {
+            std::vector<double> k_min, k_max;
+            for (int f = 0; f < 3; ++f) {
+                k_min.push_back(2 + rng.below(6));
+                k_max.push_back(rng.below(5) == 0 ? 0 : k_min.back() + rng.below(9));
+            }
+            pb.id = k_min;
+            pb.id.insert(pb.id.end(), k_max.begin(), k_max.end());
+            if (pb.id_cols == 3)
+                for (int f = 0; f < 3; ++f)
+                    pb.id.push_back(pick(rng, {0.0, 1.0, 2.0, 3.0, 5.0, 6.0, 7.0, 10.0}));
+        }
+        const int nrhs = rng.below(8) == 0 ? 4 : 5 + rng.below(3);
+        if (nrhs >= 5)
+            pb.comb = rng.below(2) == 0
+                          ? std::vector<double>{pick(rng, {1.0, 2.0, 3.0, 5.0, 100.0})}
+                          : std::vector<double>{double(rng.below(4)), double(rng.below(4)),
+                                                double(rng.below(4))};
+        random_tail(rng, pb, nrhs);
+        const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+        if ((s.active[0] || s.active[1] || s.active[2]) && (pb.comb.size() != 1 || s.G > 0))
+            return pb;
+    }
+}
+
+// Runs the gateway on the problem and compares both outputs with the plain
+// order, bit for bit.
+void expect_plain_order(const near_problem& pb, const std::string& what)
+{
+    SCOPED_TRACE(what);
+    array x = standalone::make_matrix(pb.N, pb.n, pb.x), y = standalone::make_matrix(pb.N, 1, pb.y),
+          q = standalone::make_matrix(pb.M, pb.n, pb.q),
+          id = standalone::make_matrix(3, pb.id_cols, pb.id),
+          comb = standalone::make_matrix(1, pb.comb.size(), pb.comb),
+          cov = pb.cov == 1e6 ? standalone::make_empty() : standalone::make_scalar(pb.cov),
+          w = standalone::make_matrix(pb.weights.size(), 1, pb.weights);
+    std::vector<const array*> in = {&x, &y, &q, &id, &comb, &cov, &w};
+    in.resize(pb.nrhs);
+    const call_result r = run(nearpoly_gateway, pb.nlhs, in);
+    ASSERT_TRUE(r.ok) << r.error;
+
+    const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+    const bool want_coefs = pb.nlhs >= 2;
+    const plain_outputs expected =
+        plain_nearpoly(pb.x, pb.y, pb.q, pb.N, pb.n, pb.M,
+                       pb.weights.empty() ? nullptr : pb.weights.data(), s, pb.cov, want_coefs);
+    EXPECT_TRUE(bitwise_equal(output(r, 0), expected.y));
+    if (want_coefs) {
+        EXPECT_EQ(output_dims(r, 1), (std::vector<mwSize>{mwSize(s.n_coef), mwSize(pb.M)}));
+        EXPECT_TRUE(bitwise_equal(output(r, 1), expected.coefs));
+    }
+}
+
+std::string describe(int trial, const near_problem& pb)
+{
+    std::string id;
+    for (double v : pb.id) id += " " + std::to_string(v);
+    std::string comb;
+    for (double v : pb.comb) comb += " " + std::to_string(v);
+    return "trial " + std::to_string(trial) + ": N=" + std::to_string(pb.N) +
+           " n=" + std::to_string(pb.n) + " id_par (" + std::to_string(pb.id_cols) +
+           " columns):" + id + "; comb_par:" + comb + "; inputs " + std::to_string(pb.nrhs);
+}
+
+}  // namespace
+
+// The constant family alone, recursive and window forms, through the
+// gateway: the search, the leave-one-out update and running mean, the lists
+// and the combination, against the plain order.
+TEST(NearpolyExact, ConstantFamilyMatchesThePlainOrderBitForBit)
+{
+    lcg rng(1411);
+    for (int trial = 0; trial < 400; ++trial) {
+        const near_problem pb = constant_problem(rng);
+        expect_plain_order(pb, describe(trial, pb));
+    }
+}
+
+// All families together: constant candidates padded with zeros in the
+// global list, ties between families, per-family lists pooled.
+TEST(NearpolyExact, WholeCallMatchesThePlainOrderBitForBit)
+{
+    lcg rng(1412);
+    for (int trial = 0; trial < 100; ++trial) {
+        const near_problem pb = mixed_problem(rng);
+        expect_plain_order(pb, describe(trial, pb));
     }
 }

@@ -80,6 +80,42 @@ TEST(NearpolySettings, FactorsOfTheParameterCount)
     EXPECT_EQ(small.f(constant_family).k_max, 1);
 }
 
+TEST(NearpolySettings, FactorsWhoseRangeEndsAreNotWhole)
+{
+    // 3 p f rounds down and 5 p f up: for the constant family f = 1.3 gives
+    // floor(3.9) = 3 and ceil(6.5) = 7.
+    args c(100, 1, {1.3, 0, 0}, 1);
+    ASSERT_EQ(c.decode(), nullptr);
+    expect_range(c.f(constant_family), 3, 7, true);
+    EXPECT_EQ(c.f(constant_family).count, 5);
+    EXPECT_EQ(c.s.K, 7);
+
+    // n = 1: p = 2 gives floor(7.8) and 13; p = 3 gives floor(11.7) and ceil(19.5).
+    args one(100, 1, {1.3, 1.3, 1.3}, 1);
+    ASSERT_EQ(one.decode(), nullptr);
+    expect_range(one.f(linear_family), 7, 13, true);
+    expect_range(one.f(quadratic_family), 11, 20, true);
+    // n = 2: p = 3 as above; p = 6 gives floor(23.4) and 39.
+    args two(100, 2, {1.3, 1.3, 1.3}, 1);
+    ASSERT_EQ(two.decode(), nullptr);
+    expect_range(two.f(linear_family), 11, 20, true);
+    expect_range(two.f(quadratic_family), 23, 39, true);
+    EXPECT_EQ(two.s.K, 39);
+
+    // Constant family, f = 0.7: 3 f = 2.0999999999999996 and 5 f = 3.5;
+    // 2.7: 8.100000000000001 and 13.5.
+    args low(100, 1, {0.7, 0, 0}, 1);
+    ASSERT_EQ(low.decode(), nullptr);
+    expect_range(low.f(constant_family), 2, 4, true);
+    args high(100, 1, {2.7, 0, 0}, 1);
+    ASSERT_EQ(high.decode(), nullptr);
+    expect_range(high.f(constant_family), 8, 14, true);
+    // 1.05: 3.1500000000000004 and 5.25, which rounds up to 6, not to 5.
+    args up(100, 1, {1.05, 0, 0}, 1);
+    ASSERT_EQ(up.decode(), nullptr);
+    expect_range(up.f(constant_family), 3, 6, true);
+}
+
 TEST(NearpolySettings, FewExamplesTurnFamiliesOff)
 {
     args a(20, 2, {1, 1, 1}, 1);  // quadratic k_min 18 <= 20, k_max clamped to 20

@@ -5,6 +5,7 @@
 
 #include "core/network/network.h"
 #include "network_fixture.h"
+#include "plain_network.h"
 
 using namespace testing_helpers;
 using standalone::make_array;
@@ -45,39 +46,6 @@ struct two_clusters {
     }
     double y(const std::vector<double>& options) { return output(run_with(options), 0).at(0); }
 };
-
-// The evaluation order written out plainly, accumulating in the buffers.
-void reference_point(double* y, double* D, double* w, double* Y, double* S, const double* x,
-                     const double* C, const double* A, const double* T, int n, int p, int c,
-                     int normalize, int type, double m)
-{
-    for (int i = 0; i < c; ++i)
-        for (int k = 0; k < n; ++k) D[k + i * n] = x[k] - C[k + i * n];
-    for (int i = 0; i < c; ++i) {
-        w[i] = 0;
-        for (int s = 0; s < n; ++s)
-            for (int r = s + 1; r < n; ++r)
-                w[i] = A[r + s * n + i * n * n] * D[s + i * n] * D[r + i * n] + w[i];
-        w[i] = w[i] + w[i];
-        for (int k = 0; k < n; ++k) w[i] = D[k + i * n] * D[k + i * n] * A[k + k * n + i * n * n] + w[i];
-        if (type == 1) w[i] = std::exp(-w[i]);
-        if (type == 2) w[i] = std::pow(w[i] + 1e-100, -1.0 / (m - 1.0));
-    }
-    *S = 2.2251e-308;
-    for (int i = 0; i < c; ++i) *S = *S + w[i];
-    for (int i = 0; i < c; ++i)
-        for (int j = 0; j < p; ++j) {
-            Y[j + i * p] = 0;
-            for (int k = 0; k < n; ++k)
-                Y[j + i * p] = x[k] * T[j + k * p + i * p * (n + 1)] + Y[j + i * p];
-            Y[j + i * p] = T[j + n * p + i * p * (n + 1)] + Y[j + i * p];
-        }
-    for (int j = 0; j < p; ++j) {
-        y[j] = 0;
-        for (int i = 0; i < c; ++i) y[j] = w[i] * Y[j + i * p] + y[j];
-        if (normalize != 0) y[j] = y[j] / *S;
-    }
-}
 
 }  // namespace
 
@@ -139,9 +107,10 @@ TEST(NetworkCore, MatchesThePlainEvaluationOrderBitForBit)
                 evaluate_network_point(y.data(), D.data(), w.data(), Y.data(), &S, net.x.data(),
                                        net.centres.data(), net.norms.data(),
                                        net.consequents.data(), n, p, c, normalize, type, 1.7);
-                reference_point(y2.data(), D2.data(), w2.data(), Y2.data(), &S2, net.x.data(),
-                                net.centres.data(), net.norms.data(), net.consequents.data(), n,
-                                p, c, normalize, type, 1.7);
+                plain_network::evaluate_point(y2.data(), D2.data(), w2.data(), Y2.data(), &S2,
+                                              net.x.data(), net.centres.data(), net.norms.data(),
+                                              net.consequents.data(), n, p, c, normalize, type,
+                                              1.7);
                 EXPECT_EQ(y, y2);
                 EXPECT_EQ(D, D2);
                 EXPECT_EQ(w, w2);
@@ -214,6 +183,24 @@ TEST(Netsim, ZeroSizes)
     EXPECT_EQ(output(run(netsim_gateway, 1, {&X, &C, &A, &T}), 0), std::vector<double>(6, 0.0));
     // No output asked for: the output is still made.
     EXPECT_TRUE(output_dims(run(netsim_gateway, 0, {&X, &C, &A, &T}), 0).size() == 2);
+}
+
+TEST(Netsim, PointsWithoutColumnsNeedNoMatchingRows)
+{
+    // With no points the row count of X is never consulted: n = 2, p = 4.
+    const network net = random_network(2, 4, 3, 12);
+    array C = net.centres_array(), A = net.norms_array(), T = net.consequents_array();
+    for (mwSize rows : {3, 0, 1, 2}) {
+        array X = make_matrix(rows, 0);
+        call_result r = run(netsim_gateway, 1, {&X, &C, &A, &T});
+        ASSERT_TRUE(r.ok) << rows << " rows: " << r.error;
+        EXPECT_EQ(output_dims(r, 0), (std::vector<mwSize>{4, 0}));
+        EXPECT_EQ(r.blocks_left, 0u);
+    }
+    // One column is a point, and then the rows must be n.
+    array X = make_matrix(3, 1, {0.1, 0.2, 0.3});
+    expect_error(run(netsim_gateway, 1, {&X, &C, &A, &T}),
+                 "X must have n = 2 rows, one per input (the rows of centres).");
 }
 
 TEST(Netsim, ArgumentCountMessagesInOrder)
