@@ -11,8 +11,10 @@
 %   outside the range of its breakpoints is held at the first or last
 %   breakpoint: there is no extrapolation. A NaN coordinate gives NaN.
 %
-%   The breakpoint count of dimension k is the column count of Bk, so a
-%   column vector counts as a single breakpoint. At most 30 dimensions.
+%   Each Bk must be a row vector, and TABLE must hold exactly M1*...*Md
+%   values (in any shape: a flattened table is read the same way); a column
+%   of breakpoints, or a breakpoint input forgotten, is refused. At most 30
+%   dimensions.
 %
 %   Points and results of the five plug-ins:
 %     plug-in      points                   results

@@ -34,8 +34,11 @@ void decode_ranges(const double* id, std::int64_t cols, int N, int n, settings* 
         fam.window = 0;
         if (cols == 1) {
             // A factor of the parameter count: ceil(5 p f) and floor(3 p f).
-            fam.k_max = first == 0 ? 0 : trunc_to_int(std::ceil(static_cast<double>(5 * p[f]) * first));
-            fam.k_min = first == 0 ? 0 : trunc_to_int(std::floor(static_cast<double>(3 * p[f]) * first));
+            // 5 p and 3 p in double precision: exact wherever a range can fit
+            // 32 bits, and free of overflow for the largest n.
+            const double pf = static_cast<double>(p[f]);
+            fam.k_max = first == 0 ? 0 : trunc_to_int(std::ceil(5.0 * pf * first));
+            fam.k_min = first == 0 ? 0 : trunc_to_int(std::floor(3.0 * pf * first));
         } else {
             fam.k_min = trunc_to_int(first);
             fam.k_max = std::max(trunc_to_int(id[3 + f]), 0);

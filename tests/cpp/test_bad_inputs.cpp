@@ -185,6 +185,10 @@ TEST(BadInputs, EveryRefusalOfTheTable)
         {"nearpoly, too many columns for quadratic fits", nearpoly_gateway, 1,
          {M(2, 65535), M(2, 1), M(0, 65535), M(3, 2, {0, 0, 2, 0, 0, 2})},
          "data_x has too many columns for quadratic fits.", "nearpoly:tooManyColumns"},
+        {"nearpoly, nothing identified for the most columns", nearpoly_gateway, 1,
+         {A(make_unbacked({0, 2147483647})), M(0, 1), A(make_unbacked({0, 2147483647})),
+          M(3, 1, {1, 1, 1})},
+         "Identification is empty.", "nearpoly:identificationEmpty"},
         {"nearpoly, query columns", nearpoly_gateway, 1, {M(12, 1), M(12, 1), M(2, 2), id},
          "Matrix dimensions must agree.", "nearpoly:queryXColumns"},
         {"a dimension beyond 2^31 - 1", gridval_gateway, 1,
@@ -331,9 +335,13 @@ TEST(BadInputs, DimensionsAtTheThirtyTwoBitLimit)
         auto with_breakpoints = [&](mwSize count) {
             return call({"", gridval_gateway, 1, {M(1, 1), M(2, 1), M(0, count)}, ""});
         };
+        // Breakpoints must be a row, and a row beyond the limit has too many
+        // elements: its shape is refused before its count is read.
         expect_error(with_breakpoints(largest),
-                     "breakpoints of dimension 1 must hold at least its column count = "
-                     "2147483647 values.");
-        expect_error(with_breakpoints(beyond), refused("breakpoints of dimension 1"));
+                     "breakpoints of dimension 1 must be a row vector (1-by-M); this one is "
+                     "0-by-2147483647.");
+        expect_error(with_breakpoints(beyond),
+                     "breakpoints of dimension 1 must be a row vector (1-by-M); this one is "
+                     "0-by-2147483648.");
     }
 }

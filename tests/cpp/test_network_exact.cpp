@@ -8,10 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "dmat_inputs/dmat_inputs.h"
-#include "dmat_params/dmat_params.h"
+#include "host/standalone/gateways.h"
 #include "helpers.h"
-#include "netsim/netsim.h"
 #include "plain_network.h"
 
 using namespace testing_helpers;

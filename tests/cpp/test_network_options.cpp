@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dmat_inputs/dmat_inputs.h"
-#include "dmat_params/dmat_params.h"
+#include "host/standalone/gateways.h"
 #include "network_fixture.h"
 
 using namespace testing_helpers;
