@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "bench_data.h"
-#include "host/standalone/standalone.h"
 #include "host/standalone/gateways.h"
+#include "host/standalone/standalone.h"
 
 namespace {
 
@@ -18,16 +18,15 @@ void nearpoly_workload(benchmark::State& state)
     const bool with_coefs = state.range(0) != 0;
     const std::vector<double> x = uniform(N * n, 1), q = uniform(M * n, 2);
     std::vector<double> y(N);
-    for (int i = 0; i < N; ++i)
-        y[i] = std::sin(3 * x[i]) + x[i + N] * x[i + N] - x[i + 2 * N];
+    for (int i = 0; i < N; ++i) y[i] = std::sin(3 * x[i]) + x[i + N] * x[i + N] - x[i + 2 * N];
     standalone::array data_x = standalone::make_matrix(N, n, x),
                       data_y = standalone::make_matrix(N, 1, y),
                       query_x = standalone::make_matrix(M, n, q),
                       id_par = standalone::make_matrix(3, 1, {1, 1, 1});
     for (auto _ : state) {
-        standalone::call_result r = standalone::call(
-            nearpoly_gateway, with_coefs ? 2 : 1,
-            {data_x.get(), data_y.get(), query_x.get(), id_par.get()});
+        standalone::call_result r =
+            standalone::call(nearpoly_gateway, with_coefs ? 2 : 1,
+                             {data_x.get(), data_y.get(), query_x.get(), id_par.get()});
         if (!r.ok) state.SkipWithError(r.error.c_str());
         benchmark::DoNotOptimize(r);
     }

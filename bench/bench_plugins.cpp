@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "host/standalone/gateways.h"
 #include "bench_data.h"
+#include "host/standalone/gateways.h"
 #include "host/standalone/standalone.h"
 
 namespace {
@@ -22,8 +22,8 @@ constexpr int points = 20000;
 
 void report(benchmark::State& state)
 {
-    state.counters["points/s"] = benchmark::Counter(
-        static_cast<double>(points), benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["points/s"] = benchmark::Counter(static_cast<double>(points),
+                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void gridval_3d(benchmark::State& state)

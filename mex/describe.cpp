@@ -41,8 +41,7 @@ checks::arg describe(const mxArray* a)
     d.numel = mxGetNumberOfElements(a);
     // Only arrays of plain elements have data a plug-in may read.
     const bool plain = d.cls != checks::elem_class::cell &&
-                       d.cls != checks::elem_class::structure &&
-                       d.cls != checks::elem_class::other;
+                       d.cls != checks::elem_class::structure && d.cls != checks::elem_class::other;
     d.data = d.cls == checks::elem_class::double_ ? mxGetPr(a) : plain ? mxGetData(a) : nullptr;
     return d;
 }
@@ -58,6 +57,9 @@ void raise_if_failed(const error& e)
     if (failed(e)) mexErrMsgIdAndTxt(e.id, "%s", e.message);
 }
 
-void* take_workspace(std::size_t bytes) { return mxCalloc(bytes, 1); }
+void* take_workspace(std::size_t bytes)
+{
+    return mxCalloc(bytes, 1);
+}
 
 }  // namespace localmodels::mex

@@ -20,8 +20,7 @@ namespace localmodels::mex {
 checks::arg describe(const mxArray* a);
 
 // The call's first min(nrhs, limit) inputs described into in[limit].
-checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in,
-                           int limit);
+checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in, int limit);
 
 // Ends the call with the refusal's identifier and message when e is one.
 void raise_if_failed(const error& e);

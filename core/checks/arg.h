@@ -11,17 +11,20 @@ enum class elem_class { double_, single, integer, logical, char_, cell, structur
 
 struct arg {
     elem_class cls;
-    bool complex;        // only the real part is read
+    bool complex;  // only the real part is read
     bool sparse;
     std::uint64_t rows;  // first dimension
     std::uint64_t dim2;  // second dimension
     std::uint64_t cols;  // product of every dimension after the first
     std::uint64_t numel;
-    const void* data;    // first real element; null when there is none
+    const void* data;  // first real element; null when there is none
 };
 
 // The numbers of an argument known to be a full double array.
-inline const double* doubles(const arg& a) { return static_cast<const double*>(a.data); }
+inline const double* doubles(const arg& a)
+{
+    return static_cast<const double*>(a.data);
+}
 
 // The call as a front end received it: counts and the first inputs.
 struct call {

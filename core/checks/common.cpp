@@ -28,8 +28,8 @@ error require_values(const char* plugin, const char* reason, const arg& a, const
 error to_count(const char* plugin, std::uint64_t v, const char* name, int* count)
 {
     if (v > static_cast<std::uint64_t>(max_count))
-        return make_error(plugin, "dimensionTooLarge", "%s has a dimension larger than %lld.",
-                          name, static_cast<long long>(max_count));
+        return make_error(plugin, "dimensionTooLarge", "%s has a dimension larger than %lld.", name,
+                          static_cast<long long>(max_count));
     *count = static_cast<int>(v);
     return no_error();
 }

@@ -17,7 +17,8 @@ constexpr const char* plugin = "gridval";
 error check_order(const double* b, int M, const char* name)
 {
     for (int i = 0; i < M; ++i) {
-        if (std::isnan(b[i])) return make_error(plugin, "breakpointsNaN", "%s must not be NaN.", name);
+        if (std::isnan(b[i]))
+            return make_error(plugin, "breakpointsNaN", "%s must not be NaN.", name);
         if (i > 0 && b[i] < b[i - 1])
             return make_error(plugin, "breakpointsDecrease", "%s must not decrease.", name);
     }
@@ -50,14 +51,16 @@ error check_table_size(const arg& table, const int* counts, int d)
     std::uint64_t nodes = 1;
     bool beyond = false;  // the product does not fit 64 bits
     for (int k = 0; k < d; ++k)
-        beyond = beyond || __builtin_mul_overflow(nodes, static_cast<std::uint64_t>(counts[k]), &nodes);
+        beyond =
+            beyond || __builtin_mul_overflow(nodes, static_cast<std::uint64_t>(counts[k]), &nodes);
     if (!beyond && table.numel == nodes) return no_error();
     char need[32];
     if (beyond)
         std::snprintf(need, sizeof need, "more than %llu", static_cast<unsigned long long>(~0ull));
     else
         std::snprintf(need, sizeof need, "%llu", static_cast<unsigned long long>(nodes));
-    return make_error(plugin, "tableSize", "table has %llu values but the breakpoint counts need %s.",
+    return make_error(plugin, "tableSize",
+                      "table has %llu values but the breakpoint counts need %s.",
                       static_cast<unsigned long long>(table.numel), need);
 }
 
@@ -76,8 +79,8 @@ error check_gridval(const call& c, gridval::problem* p)
     RETURN_IF_FAILED(require_double_array(plugin, c.in[in_table], "table"));
     RETURN_IF_FAILED(to_count(plugin, c.in[in_queries].cols, "queries", &p->N));
     if (p->N > 0 && c.in[in_queries].rows != static_cast<std::uint64_t>(d))
-        return make_error(plugin, "queriesRows", "queries must have %d rows, one per breakpoint input.",
-                          d);
+        return make_error(plugin, "queriesRows",
+                          "queries must have %d rows, one per breakpoint input.", d);
 
     for (int k = 0; k < d; ++k)
         RETURN_IF_FAILED(

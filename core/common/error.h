@@ -9,7 +9,10 @@ struct error {
     char message[256];  // the text the caller sees
 };
 
-inline bool failed(const error& e) { return e.id[0] != '\0'; }
+inline bool failed(const error& e)
+{
+    return e.id[0] != '\0';
+}
 
 inline error no_error()
 {

@@ -20,7 +20,10 @@ struct workspace {
 // Every block starts on a cache line, so that vector code may rely on it.
 constexpr std::size_t block_alignment = 64;
 
-inline workspace counting_workspace() { return workspace{nullptr, 0, 0}; }
+inline workspace counting_workspace()
+{
+    return workspace{nullptr, 0, 0};
+}
 
 // The bytes a caller provides for what a counting pass took: the blocks and
 // room to align the first one, wherever the caller's memory starts.

@@ -43,7 +43,7 @@ void insert_candidate(candidate_list* list, double e, double v, const double* c,
 }
 
 void constant_fits(candidate_list* list, const family_settings& f, const int* index,
-                     const double* data_y)
+                   const double* data_y)
 {
     double mean = data_y[index[0]];
     double E = 1.0;  // enters the first step only multiplied by 0

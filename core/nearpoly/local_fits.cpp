@@ -31,8 +31,8 @@ void build_regressor(double* x, const double* diff, int i, int N, int n, bool qu
 // g_a g_b = g_b g_a), so row b stands for column b: adding x[b] times row b
 // to all of h gives every h[a] the same terms in the same order, in a loop
 // over a that the compiler can vectorise.
-void symmetric_times(double* __restrict h, const double* __restrict P,
-                     const double* __restrict x, int m)
+void symmetric_times(double* __restrict h, const double* __restrict P, const double* __restrict x,
+                     int m)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
     for (int a = 0; a < m; ++a) h[a] = 0.0;

@@ -52,7 +52,7 @@ struct call_args {
     const double* id_par;     // rows_id * cols_id values
     std::int64_t comb_count;  // elements of comb_par (nrhs >= 5)
     const double* comb_par;
-    bool has_cov_init;        // input 6 given and not empty
+    bool has_cov_init;  // input 6 given and not empty
     double cov_init;
 };
 

@@ -15,9 +15,8 @@ namespace {
 // Differences and distances of all examples, one input dimension at a time:
 // every distance still adds its terms in increasing dimension, and the loop
 // over examples has independent lanes.
-void all_distances(double* __restrict diff, double* __restrict s,
-                   const double* __restrict data_x, const double* query_x, int q, int M,
-                   const double* weights, int N, int n)
+void all_distances(double* __restrict diff, double* __restrict s, const double* __restrict data_x,
+                   const double* query_x, int q, int M, const double* weights, int N, int n)
 {
     const std::size_t rows = static_cast<std::size_t>(N);
     for (int i = 0; i < N; ++i) s[i] = 0.0;

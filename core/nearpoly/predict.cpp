@@ -66,7 +66,8 @@ scratch lay_out(workspace* w, const problem& p, const settings& s)
         if (!fam.active) continue;
         if (f != constant_family) sc.fits[f] = take_fit_storage(w, fam);
         if (s.G == 0)
-            sc.lists.family[f] = take_list(w, fam.keep, fam.m, s.want_coefs && f != constant_family);
+            sc.lists.family[f] =
+                take_list(w, fam.keep, fam.m, s.want_coefs && f != constant_family);
     }
     sc.accum = s.want_coefs ? take<double>(w, s.n_coef) : nullptr;
     return sc;

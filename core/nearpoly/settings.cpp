@@ -96,19 +96,24 @@ error decode_settings(const call_args& a, settings* s)
 {
     // One message for two causes, told apart by the identifier.
     const char* const disagree = "Matrix dimensions must agree.";
-    if (!(a.cols_y == 1 && a.rows_y == a.N)) return make_error(plugin, "dataYShape", "%s", disagree);
+    if (!(a.cols_y == 1 && a.rows_y == a.N))
+        return make_error(plugin, "dataYShape", "%s", disagree);
     if (a.cols_q != a.n) return make_error(plugin, "queryXColumns", "%s", disagree);
-    if (!(a.rows_id == 3 && a.cols_id >= 1 && a.cols_id <= 3)) return make_error(plugin, "illegalIdPar", "Illegal id_par.");
+    if (!(a.rows_id == 3 && a.cols_id >= 1 && a.cols_id <= 3))
+        return make_error(plugin, "illegalIdPar", "Illegal id_par.");
     decode_ranges(a.id_par, a.cols_id, a.N, a.n, s);
-    if (!any_active(*s)) return make_error(plugin, "identificationEmpty", "Identification is empty.");
+    if (!any_active(*s))
+        return make_error(plugin, "identificationEmpty", "Identification is empty.");
     if (a.nrhs > 7) return make_error(plugin, "tooManyArguments", "Number of argument no good.");
     s->cov_init = a.has_cov_init ? a.cov_init : 1e6;
 
     if (a.nrhs == 4) {
         s->G = 1;
     } else {
-        if (a.comb_count != 1 && a.comb_count != 3) return make_error(plugin, "illegalCombPar", "Combination parameter no good.");
-        if (!decode_combination(a.comb_par, a.comb_count, s)) return make_error(plugin, "combinationEmpty", "Combination is empty!.");
+        if (a.comb_count != 1 && a.comb_count != 3)
+            return make_error(plugin, "illegalCombPar", "Combination parameter no good.");
+        if (!decode_combination(a.comb_par, a.comb_count, s))
+            return make_error(plugin, "combinationEmpty", "Combination is empty!.");
     }
 
     const family_settings* fam = s->family;

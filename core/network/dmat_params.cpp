@@ -31,8 +31,8 @@ namespace {
 
 // Fills G(j, i) at j + i*p for the Gaussian and fuzzy validities; the raw
 // distance leaves the zero-filled block as it is.
-void fill_distance_sensitivities(double* G, const double* y, const point_state& s,
-                                 const view& net, const options& o)
+void fill_distance_sensitivities(double* G, const double* y, const point_state& s, const view& net,
+                                 const options& o)
 {
     if (o.kind == validity::distance) return;
     const int p = net.p;
@@ -110,8 +110,7 @@ std::size_t parameter_derivatives_workspace_size(const view& net)
 }
 
 void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                           const options& o, unsigned selection, void* memory,
-                           std::size_t bytes)
+                           const options& o, unsigned selection, void* memory, std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
     double *y_own, *G;

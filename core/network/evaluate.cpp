@@ -25,13 +25,11 @@ double norm_distance(const double* a, const double* d, int n, int i)
 
 }  // namespace
 
-void evaluate_point(double* y, point_state* s, const double* x, const view& net,
-                    const options& o)
+void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o)
 {
     const int n = net.n, p = net.p, c = net.c;
     for (int i = 0; i < c; ++i)
-        for (int k = 0; k < n; ++k)
-            s->differences[at2(k, i, n)] = x[k] - net.centres[at2(k, i, n)];
+        for (int k = 0; k < n; ++k) s->differences[at2(k, i, n)] = x[k] - net.centres[at2(k, i, n)];
 
     for (int i = 0; i < c; ++i) {
         const double d = norm_distance(net.norm_matrices, s->differences + at2(0, i, n), n, i);

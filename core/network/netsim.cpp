@@ -11,8 +11,8 @@ std::size_t simulate_workspace_size(const view& net)
     return bytes_needed(w);
 }
 
-void simulate(double* out, const double* x, int N, const view& net, const options& o,
-              void* memory, std::size_t bytes)
+void simulate(double* out, const double* x, int N, const view& net, const options& o, void* memory,
+              std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
     point_state s = detail::take_point_state(&w, net, nullptr);

@@ -38,7 +38,7 @@ enum class validity { gaussian, fuzzy, distance };
 // distance itself.
 inline validity validity_of_type(int validity_type)
 {
-    return validity_type == 1 ? validity::gaussian
+    return validity_type == 1   ? validity::gaussian
            : validity_type == 2 ? validity::fuzzy
                                 : validity::distance;
 }
@@ -77,13 +77,12 @@ struct point_state {
 
 // Evaluates the network at x[n]: writes y[p] and every element of s.
 // Allocates nothing, checks nothing; buffers must not overlap.
-void evaluate_point(double* y, point_state* s, const double* x, const view& net,
-                    const options& o);
+void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o);
 
 // netsim: out[p*N], column t the output at the point x[t*n … t*n+n-1].
 std::size_t simulate_workspace_size(const view& net);
-void simulate(double* out, const double* x, int N, const view& net, const options& o,
-              void* memory, std::size_t bytes);
+void simulate(double* out, const double* x, int N, const view& net, const options& o, void* memory,
+              std::size_t bytes);
 
 // dmat_inputs: derivatives[n*p], entry (k, j) at k + j*n the derivative of
 // output j with respect to input k, at x[n]; and the outputs y[p] unless y
@@ -111,8 +110,7 @@ std::int64_t selected_rows(int n, int p, int c, unsigned selection);
 // nothing selected, the plug-in computes nothing at all.
 std::size_t parameter_derivatives_workspace_size(const view& net);
 void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                           const options& o, unsigned selection, void* memory,
-                           std::size_t bytes);
+                           const options& o, unsigned selection, void* memory, std::size_t bytes);
 
 namespace detail {
 

@@ -42,22 +42,17 @@ std::size_t element_size(mxClassID cls)
     switch (cls) {
         case mxDOUBLE_CLASS:
         case mxINT64_CLASS:
-        case mxUINT64_CLASS:
-            return 8;
+        case mxUINT64_CLASS: return 8;
         case mxSINGLE_CLASS:
         case mxINT32_CLASS:
-        case mxUINT32_CLASS:
-            return 4;
+        case mxUINT32_CLASS: return 4;
         case mxINT16_CLASS:
         case mxUINT16_CLASS:
-        case mxCHAR_CLASS:
-            return 2;
+        case mxCHAR_CLASS: return 2;
         case mxINT8_CLASS:
         case mxUINT8_CLASS:
-        case mxLOGICAL_CLASS:
-            return 1;
-        default:
-            return 0;
+        case mxLOGICAL_CLASS: return 1;
+        default: return 0;
     }
 }
 
@@ -95,22 +90,58 @@ double* copy_doubles(const std::vector<double>& values, std::size_t count)
 
 }  // namespace
 
-double* mxGetPr(const mxArray* a) { return reinterpret_cast<double*>(a->data); }
-void* mxGetData(const mxArray* a) { return a->data; }
-std::size_t mxGetM(const mxArray* a) { return a->dims[0]; }
+double* mxGetPr(const mxArray* a)
+{
+    return reinterpret_cast<double*>(a->data);
+}
+void* mxGetData(const mxArray* a)
+{
+    return a->data;
+}
+std::size_t mxGetM(const mxArray* a)
+{
+    return a->dims[0];
+}
 std::size_t mxGetN(const mxArray* a)
 {
     return count_of(std::vector<mwSize>(a->dims.begin() + 1, a->dims.end()));
 }
-const mwSize* mxGetDimensions(const mxArray* a) { return a->dims.data(); }
-mwSize mxGetNumberOfDimensions(const mxArray* a) { return a->dims.size(); }
-std::size_t mxGetNumberOfElements(const mxArray* a) { return count_of(a->dims); }
-mxClassID mxGetClassID(const mxArray* a) { return a->cls; }
-bool mxIsDouble(const mxArray* a) { return a->cls == mxDOUBLE_CLASS; }
-bool mxIsComplex(const mxArray* a) { return a->complex; }
-bool mxIsSparse(const mxArray* a) { return a->sparse; }
-bool mxIsLogical(const mxArray* a) { return a->cls == mxLOGICAL_CLASS; }
-bool mxIsChar(const mxArray* a) { return a->cls == mxCHAR_CLASS; }
+const mwSize* mxGetDimensions(const mxArray* a)
+{
+    return a->dims.data();
+}
+mwSize mxGetNumberOfDimensions(const mxArray* a)
+{
+    return a->dims.size();
+}
+std::size_t mxGetNumberOfElements(const mxArray* a)
+{
+    return count_of(a->dims);
+}
+mxClassID mxGetClassID(const mxArray* a)
+{
+    return a->cls;
+}
+bool mxIsDouble(const mxArray* a)
+{
+    return a->cls == mxDOUBLE_CLASS;
+}
+bool mxIsComplex(const mxArray* a)
+{
+    return a->complex;
+}
+bool mxIsSparse(const mxArray* a)
+{
+    return a->sparse;
+}
+bool mxIsLogical(const mxArray* a)
+{
+    return a->cls == mxLOGICAL_CLASS;
+}
+bool mxIsChar(const mxArray* a)
+{
+    return a->cls == mxCHAR_CLASS;
+}
 bool mxIsNumeric(const mxArray* a)
 {
     return a->cls >= mxDOUBLE_CLASS && a->cls <= mxUINT64_CLASS;
@@ -141,7 +172,10 @@ double mxGetScalar(const mxArray* a)
     }
 }
 
-double mxGetInf(void) { return INFINITY; }
+double mxGetInf(void)
+{
+    return INFINITY;
+}
 
 mxArray* mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity complexity)
 {
@@ -193,7 +227,10 @@ void mxFree(void* block)
     std::free(block);
 }
 
-void mexErrMsgTxt(const char* message) { throw host_error(message, ""); }
+void mexErrMsgTxt(const char* message)
+{
+    throw host_error(message, "");
+}
 
 void mexErrMsgIdAndTxt(const char* id, const char* format, ...)
 {
@@ -219,11 +256,16 @@ array make_matrix(mwSize m, mwSize n, const std::vector<double>& values)
     return make_array({m, n}, values);
 }
 
-array make_scalar(double value) { return make_array({1, 1}, {value}); }
-array make_empty() { return make_array({0, 0}); }
+array make_scalar(double value)
+{
+    return make_array({1, 1}, {value});
+}
+array make_empty()
+{
+    return make_array({0, 0});
+}
 
-array make_complex(mwSize m, mwSize n, const std::vector<double>& re,
-                   const std::vector<double>& im)
+array make_complex(mwSize m, mwSize n, const std::vector<double>& re, const std::vector<double>& im)
 {
     array a = make_matrix(m, n, re);
     a->complex = true;
@@ -265,7 +307,10 @@ std::vector<double> values(const mxArray* a)
     return p ? std::vector<double>(p, p + mxGetNumberOfElements(a)) : std::vector<double>();
 }
 
-std::vector<mwSize> dims(const mxArray* a) { return a->dims; }
+std::vector<mwSize> dims(const mxArray* a)
+{
+    return a->dims;
+}
 
 call_result call(gateway g, int nlhs, const std::vector<const mxArray*>& inputs)
 {

@@ -15,7 +15,10 @@ struct network {
 
     array x_array() const { return standalone::make_matrix(n, 1, x); }
     array centres_array() const { return standalone::make_matrix(n, c, centres); }
-    array norms_array() const { return standalone::make_array({mwSize(n), mwSize(n), mwSize(c)}, norms); }
+    array norms_array() const
+    {
+        return standalone::make_array({mwSize(n), mwSize(n), mwSize(c)}, norms);
+    }
     array consequents_array() const
     {
         return standalone::make_array({mwSize(p), mwSize(n + 1), mwSize(c)}, consequents);
@@ -27,7 +30,12 @@ struct network {
 inline network random_network(int n, int p, int c, unsigned long long seed, bool symmetric = true)
 {
     lcg rng(seed);
-    network net{n, p, c, rng.uniform_vector(n, -1, 1), rng.uniform_vector(n * c, -1, 1), {},
+    network net{n,
+                p,
+                c,
+                rng.uniform_vector(n, -1, 1),
+                rng.uniform_vector(n * c, -1, 1),
+                {},
                 rng.uniform_vector(p * (n + 1) * c, -2, 2)};
     net.norms.assign(static_cast<std::size_t>(n) * n * c, 0.0);
     for (int i = 0; i < c; ++i) {

@@ -17,8 +17,8 @@ namespace plain_network {
 // The core at the point x[n]: y[p], D[n*c], w[c], Y[p*c] and *S, each
 // accumulating in its result buffer.
 inline void evaluate_point(double* y, double* D, double* w, double* Y, double* S, const double* x,
-                           const double* C, const double* A, const double* T, int n, int p,
-                           int c, int normalize, int type, double m)
+                           const double* C, const double* A, const double* T, int n, int p, int c,
+                           int normalize, int type, double m)
 {
     for (int i = 0; i < c; ++i)
         for (int k = 0; k < n; ++k) D[k + i * n] = x[k] - C[k + i * n];
@@ -67,8 +67,8 @@ inline core_results evaluate(const network_call& a, const double* x)
 {
     core_results r{std::vector<double>(a.p), std::vector<double>(a.n * a.c),
                    std::vector<double>(a.c), std::vector<double>(a.p * a.c), 0.0};
-    evaluate_point(r.y.data(), r.D.data(), r.w.data(), r.Y.data(), &r.S, x, a.C.data(),
-                   a.A.data(), a.T.data(), a.n, a.p, a.c, a.normalize, a.type, a.m);
+    evaluate_point(r.y.data(), r.D.data(), r.w.data(), r.Y.data(), &r.S, x, a.C.data(), a.A.data(),
+                   a.T.data(), a.n, a.p, a.c, a.normalize, a.type, a.m);
     return r;
 }
 
@@ -100,8 +100,7 @@ inline derivative_outputs input_derivatives(const network_call& a, const double*
             double acc = 0.0;
             for (int i = 0; i < c; ++i) {
                 double g = 0.0;  // row k of A_i times D(., i)
-                for (int s = 0; s < n; ++s)
-                    g = g + a.A[k + s * n + i * n * n] * core.D[s + i * n];
+                for (int s = 0; s < n; ++s) g = g + a.A[k + s * n + i * n * n] * core.D[s + i * n];
                 const double Y = core.Y[j + i * p];
                 const double e = a.normalize != 0 ? Y - core.y[j] : Y;
                 const double theta = a.T[j + k * p + i * p * (n + 1)];
@@ -167,19 +166,15 @@ inline derivative_outputs parameter_derivatives(const network_call& a, const dou
             for (int i = 0; i < c; ++i)
                 for (int s = 0; s < n; ++s)
                     for (int r = 0; r < n; ++r)
-                        column[row++] =
-                            -((G[j + i * p] * core.D[r + i * n]) * core.D[s + i * n]);
+                        column[row++] = -((G[j + i * p] * core.D[r + i * n]) * core.D[s + i * n]);
         if (selection & 4)
             for (int i = 0; i < c; ++i) {
                 const double w = core.w[i];
                 for (int k = 0; k < n; ++k)
                     for (int o = 0; o < p; ++o)
-                        column[row++] =
-                            o != j ? 0.0 : a.normalize != 0 ? (w * x[k]) / S : w * x[k];
+                        column[row++] = o != j ? 0.0 : a.normalize != 0 ? (w * x[k]) / S : w * x[k];
                 for (int o = 0; o < p; ++o)
-                    column[row++] = !(selection & 8) || o != j ? 0.0
-                                    : a.normalize != 0         ? w / S
-                                                               : w;
+                    column[row++] = !(selection & 8) || o != j ? 0.0 : a.normalize != 0 ? w / S : w;
             }
     }
     return out;

@@ -70,8 +70,8 @@ TEST(Core, NetworkWorkedExamples)
     std::vector<double> dp(8);
     exact_block wp(net::parameter_derivatives_workspace_size(e.view()));
     ASSERT_EQ(net::selected_rows(1, 1, 2, 15), 8);
-    net::parameter_derivatives(dp.data(), nullptr, &x, e.view(), e.options(), 15,
-                               wp.memory.get(), wp.bytes);
+    net::parameter_derivatives(dp.data(), nullptr, &x, e.view(), e.options(), 15, wp.memory.get(),
+                               wp.bytes);
     for (int i : {4, 6}) EXPECT_NEAR(dp[i], 0.25, 1e-15);
     for (int i : {5, 7}) EXPECT_NEAR(dp[i], 0.5, 1e-15);
 }

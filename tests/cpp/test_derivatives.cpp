@@ -29,8 +29,8 @@ call_result derive(standalone::gateway g, const network& net, const std::vector<
     return run(g, nlhs, in);
 }
 
-const std::vector<std::vector<double>> option_sets = {
-    {1, 1, 2}, {0, 1, 2}, {1, 2, 2}, {0, 2, 2}, {1, 2, 1.6}, {0, 2, 3}};
+const std::vector<std::vector<double>> option_sets = {{1, 1, 2}, {0, 1, 2},   {1, 2, 2},
+                                                      {0, 2, 2}, {1, 2, 1.6}, {0, 2, 3}};
 
 void expect_close(double got, double expected, const std::string& what)
 {
@@ -108,7 +108,8 @@ TEST(DmatParams, RowLayoutOfTheDefaultSelection)
           t = net.consequents_array();
     for (unsigned char bits : {1, 2, 12}) {
         array sel = standalone::make_uint8({1, 1}, {bits});
-        const std::vector<double> part = output(derive(dmat_params_gateway, net, {1, 1, 2}, &sel), 0);
+        const std::vector<double> part =
+            output(derive(dmat_params_gateway, net, {1, 1, 2}, &sel), 0);
         const std::size_t first = bits == 1 ? 0 : bits == 2 ? 6 : 18;
         EXPECT_EQ(part, std::vector<double>(D.begin() + first, D.begin() + first + part.size()));
     }

@@ -3,8 +3,8 @@
 // independent multilinear formula.
 #include <cmath>
 
-#include "host/standalone/gateways.h"
 #include "helpers.h"
+#include "host/standalone/gateways.h"
 
 using namespace testing_helpers;
 using standalone::make_array;
@@ -133,7 +133,8 @@ TEST(Gridval, RefusedInputs)
     array nan_bp = make_matrix(1, 3, {0, NAN, 1});
     array single = standalone::make_class(mxSINGLE_CLASS, {3, 2});
 
-    expect_error(run(gridval_gateway, 1, {&q2, &e.table}), "netsim requires three input arguments.");
+    expect_error(run(gridval_gateway, 1, {&q2, &e.table}),
+                 "netsim requires three input arguments.");
     expect_error(run(gridval_gateway, 0, {}), "netsim requires three input arguments.");
     expect_error(run(gridval_gateway, 1, {&q3, &e.table, &e.b0, &e.b1}),
                  "queries must have 2 rows, one per breakpoint input.");
@@ -178,9 +179,12 @@ double plain_interpolation(const std::vector<double>& q, const std::vector<doubl
         const int M = static_cast<int>(b.size());
         int i = 0;
         while (i < M && !(b[i] >= q[k])) ++i;
-        if (i == 0) f[k] = 1.0, lo[k] = hi[k] = 0;
-        else if (i == M) f[k] = 0.0, lo[k] = hi[k] = M - 1;
-        else f[k] = (q[k] - b[i - 1]) / (b[i] - b[i - 1]), lo[k] = i - 1, hi[k] = i;
+        if (i == 0)
+            f[k] = 1.0, lo[k] = hi[k] = 0;
+        else if (i == M)
+            f[k] = 0.0, lo[k] = hi[k] = M - 1;
+        else
+            f[k] = (q[k] - b[i - 1]) / (b[i] - b[i - 1]), lo[k] = i - 1, hi[k] = i;
     }
     std::vector<double> corners(std::size_t{1} << d);
     for (std::size_t m = 0; m < corners.size(); ++m) {
@@ -220,8 +224,8 @@ TEST(Gridval, MatchesThePlainEvaluationOrderBitForBit)
         std::vector<double> points(static_cast<std::size_t>(d) * N);
         for (int t = 0; t < N; ++t)
             for (int k = 0; k < d; ++k)
-                points[t * d + k] = rng.uniform() < 0.2 ? bps[k][t % bps[k].size()]
-                                                         : rng.uniform(-4, 5);
+                points[t * d + k] =
+                    rng.uniform() < 0.2 ? bps[k][t % bps[k].size()] : rng.uniform(-4, 5);
         array q = make_matrix(d, N, points);
         std::vector<const array*> in = {&q, &table};
         for (const array& b : bp_arrays) in.push_back(&b);

@@ -2,9 +2,9 @@
 #include <cmath>
 #include <cstring>
 
-#include "helpers.h"
 #include "core/checks/common.h"
 #include "core/common/limits.h"
+#include "helpers.h"
 #include "mex/mex_host.h"
 
 using namespace testing_helpers;

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <numeric>
 
-#include "helpers.h"
 #include "core/nearpoly/stages.h"
+#include "helpers.h"
 #include "host/standalone/gateways.h"
 
 using namespace localmodels::nearpoly::detail;
@@ -23,8 +23,8 @@ struct direct_fit {
     double E;
 };
 
-direct_fit solve_directly(const std::vector<double>& X, const std::vector<double>& y, int k,
-                          int m, double cov, int u)
+direct_fit solve_directly(const std::vector<double>& X, const std::vector<double>& y, int k, int m,
+                          double cov, int u)
 {
     // Gauss-Jordan on [A | I | Xᵀy] with partial pivoting.
     const int w = 2 * m + 1;
@@ -140,7 +140,8 @@ TEST(NearpolyFits, RecursionAgreesWithADirectSolve)
         const int k = cov == 10.0 && quadratic ? m - 1 : m + 3 + trial % 5;
         const int window = trial % 4 == 0 ? 2 + trial % 3 : 0;
         const int N = k + 3;
-        std::vector<double> diff = rng.uniform_vector(N * n, -1, 1), y = rng.uniform_vector(N, -2, 2);
+        std::vector<double> diff = rng.uniform_vector(N * n, -1, 1),
+                            y = rng.uniform_vector(N, -2, 2);
         std::vector<int> index(N);
         std::iota(index.begin(), index.end(), 0);
 
@@ -166,7 +167,8 @@ TEST(NearpolyFits, RecursionAgreesWithADirectSolve)
         expect_rel(predictions[0], ref.theta[0], 1e-8, what + " prediction");
         for (int a = 0; a < m; ++a) {
             expect_rel(coef_rows[a], ref.theta[a], 1e-7, what + " theta");
-            for (int b = 0; b < m; ++b) expect_rel(P[a * m + b], ref.P[a * m + b], 1e-7, what + " P");
+            for (int b = 0; b < m; ++b)
+                expect_rel(P[a * m + b], ref.P[a * m + b], 1e-7, what + " P");
         }
     }
 }
@@ -201,7 +203,8 @@ TEST(Nearpoly, PredictionsAndCoefficientsMatchADirectSolve)
                 }
                 const direct_fit ref = solve_directly(X, targets, k, m, 1e6, k);
                 expect_rel(y[t], ref.theta[0], 1e-8, "prediction");
-                for (int a = 0; a < m; ++a) expect_rel(coefs[t * m + a], ref.theta[a], 1e-7, "coef");
+                for (int a = 0; a < m; ++a)
+                    expect_rel(coefs[t * m + a], ref.theta[a], 1e-7, "coef");
             }
         }
     }
@@ -222,10 +225,9 @@ TEST(Nearpoly, FactorRangesScoreTheirWholeNeighbourCounts)
     };
     const std::vector<double> factor = both(make_matrix(3, 1, {1.3, 0, 0}));
     EXPECT_TRUE(bitwise_equal(factor, both(make_matrix(3, 2, {3, 0, 0, 7, 0, 0}))));
-    for (const std::vector<double>& range : {std::vector<double>{4, 0, 0, 7, 0, 0},
-                                             std::vector<double>{2, 0, 0, 7, 0, 0},
-                                             std::vector<double>{3, 0, 0, 6, 0, 0},
-                                             std::vector<double>{3, 0, 0, 8, 0, 0}})
+    for (const std::vector<double>& range :
+         {std::vector<double>{4, 0, 0, 7, 0, 0}, std::vector<double>{2, 0, 0, 7, 0, 0},
+          std::vector<double>{3, 0, 0, 6, 0, 0}, std::vector<double>{3, 0, 0, 8, 0, 0}})
         EXPECT_FALSE(bitwise_equal(factor, both(make_matrix(3, 2, range))))
             << range[0] << " to " << range[3];
 }
@@ -324,19 +326,21 @@ TEST(Nearpoly, OptionalInputsAndDefaults)
         output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id}), 0);
     EXPECT_EQ(output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id, &g1, &cov}), 0),
               base);
-    EXPECT_EQ(output(run(nearpoly_gateway, 1,
-                         {&pb.data_x, &pb.data_y, &q, &id, &g1, &empty, &empty}), 0), base);
-    EXPECT_EQ(output(run(nearpoly_gateway, 1,
-                         {&pb.data_x, &pb.data_y, &q, &id, &g1, &cov, &ones}), 0), base);
+    EXPECT_EQ(
+        output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id, &g1, &empty, &empty}), 0),
+        base);
+    EXPECT_EQ(
+        output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id, &g1, &cov, &ones}), 0),
+        base);
     // Weights 0 for the second input: the neighbours follow the first only.
     array w = make_matrix(2, 1, {1, 0});
     EXPECT_NE(output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id, &g1, &cov, &w}), 0),
               base);
     // cov_init 0: every linear prediction is 0.
     array zero = make_scalar(0), lin_only = make_matrix(1, 3, {0, 1, 0});
-    EXPECT_EQ(output(run(nearpoly_gateway, 1,
-                         {&pb.data_x, &pb.data_y, &q, &id, &lin_only, &zero}), 0),
-              std::vector<double>(4, 0.0));
+    EXPECT_EQ(
+        output(run(nearpoly_gateway, 1, {&pb.data_x, &pb.data_y, &q, &id, &lin_only, &zero}), 0),
+        std::vector<double>(4, 0.0));
 }
 
 TEST(Nearpoly, RefusedInputs)
@@ -354,8 +358,7 @@ TEST(Nearpoly, RefusedInputs)
     array id_bad = make_matrix(1, 3, {1, 1, 1});
     expect({&pb.data_x, &pb.data_y, &q, &id_bad}, "Illegal id_par.");
     array id_off = make_matrix(3, 1, {0, 0, 0});
-    expect({&pb.data_x, &pb.data_y, &q, &id_off, &g, &cov, &cov, &cov},
-           "Identification is empty.");
+    expect({&pb.data_x, &pb.data_y, &q, &id_off, &g, &cov, &cov, &cov}, "Identification is empty.");
     expect({&pb.data_x, &pb.data_y, &q, &id, &g, &cov, &cov, &cov}, "Number of argument no good.");
     array comb2 = make_matrix(1, 2, {1, 1});
     expect({&pb.data_x, &pb.data_y, &q, &id, &comb2}, "Combination parameter no good.");

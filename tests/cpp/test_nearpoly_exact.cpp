@@ -11,8 +11,8 @@
 #include <string>
 #include <utility>
 
-#include "helpers.h"
 #include "core/nearpoly/stages.h"
+#include "helpers.h"
 #include "host/standalone/gateways.h"
 
 using namespace localmodels::nearpoly;
@@ -52,9 +52,9 @@ struct plain_candidate {
 };
 
 std::vector<plain_candidate> plain_fits(const std::vector<double>& diff,
-                                        const std::vector<int>& index,
-                                        const std::vector<double>& y, int N, int n,
-                                        bool quadratic, int k_min, int k_max, int w, double cov)
+                                        const std::vector<int>& index, const std::vector<double>& y,
+                                        int N, int n, bool quadratic, int k_min, int k_max, int w,
+                                        double cov)
 {
     const int m = quadratic ? (n + 1) * (n + 2) / 2 : n + 1;
     std::vector<std::vector<double>> X(k_max);
@@ -216,7 +216,10 @@ plain_settings plain_decode(const std::vector<double>& id, int cols,
     return s;
 }
 
-double square(double v) { return v * v; }
+double square(double v)
+{
+    return v * v;
+}
 
 // The constant family for one query: (error, mean) for the neighbour counts
 // k_min ... k_max in increasing order; y[t] is the target of neighbour t.
@@ -367,8 +370,8 @@ void random_data(lcg& rng, near_problem& pb)
     const int targets = rng.below(5);
     const double offset = pick(rng, {0.0, 0.0, 1000.0, -0.001});
     for (int i = 0; i < N; ++i) {
-        double v = targets == 0   ? std::round(rng.uniform(-8, 8)) / 4   // ties
-                   : targets == 1 ? 2.5                                  // all equal
+        double v = targets == 0   ? std::round(rng.uniform(-8, 8)) / 4  // ties
+                   : targets == 1 ? 2.5                                 // all equal
                                   : rng.uniform(-5, 5);
         if (targets == 2 && i > 0 && rng.below(3) == 0) v = pb.y[rng.below(i)];
         pb.y.push_back(v + offset);

@@ -16,9 +16,9 @@ namespace {
 
 // The core's evaluation of one point with the options as the plug-ins
 // receive them.
-void evaluate_network_point(double* y, double* D, double* w, double* Y, double* S,
-                            const double* x, const double* C, const double* A, const double* T,
-                            int n, int p, int c, int normalize, int type, double m)
+void evaluate_network_point(double* y, double* D, double* w, double* Y, double* S, const double* x,
+                            const double* C, const double* A, const double* T, int n, int p, int c,
+                            int normalize, int type, double m)
 {
     namespace net = localmodels::network;
     const net::view v{C, A, T, n, p, c};
@@ -75,8 +75,8 @@ TEST(NetworkCore, DegenerateSizes)
     const double x[] = {0.3}, theta[] = {4, 6};
     double y[2] = {9, 9}, w = 9, S = 9;
     // c = 0: the outputs are 0 and the sum is its starting value.
-    evaluate_network_point(y, nullptr, nullptr, nullptr, &S, x, nullptr, nullptr, nullptr, 1, 2,
-                           0, 1, 1, 2.0);
+    evaluate_network_point(y, nullptr, nullptr, nullptr, &S, x, nullptr, nullptr, nullptr, 1, 2, 0,
+                           1, 1, 2.0);
     EXPECT_EQ(y[0], 0.0);
     EXPECT_EQ(y[1], 0.0);
     EXPECT_EQ(S, 2.2251e-308);
@@ -105,8 +105,8 @@ TEST(NetworkCore, MatchesThePlainEvaluationOrderBitForBit)
                     D2(n * c + 1), w2(c + 1), Y2(p * c + 1);
                 double S, S2;
                 evaluate_network_point(y.data(), D.data(), w.data(), Y.data(), &S, net.x.data(),
-                                       net.centres.data(), net.norms.data(),
-                                       net.consequents.data(), n, p, c, normalize, type, 1.7);
+                                       net.centres.data(), net.norms.data(), net.consequents.data(),
+                                       n, p, c, normalize, type, 1.7);
                 plain_network::evaluate_point(y2.data(), D2.data(), w2.data(), Y2.data(), &S2,
                                               net.x.data(), net.centres.data(), net.norms.data(),
                                               net.consequents.data(), n, p, c, normalize, type,
@@ -160,10 +160,14 @@ TEST(Netsim, OptionsAreTruncatedAndEmptyOptionsTakeDefaults)
 
     array empty = standalone::make_empty();
     array many = make_matrix(1, 3, {0, 7, 7});
-    EXPECT_EQ(output(run(netsim_gateway, 1, {&e.x, &e.centres, &e.norms, &e.consequents, &empty,
-                                             &empty, &empty}), 0).at(0), e.y({}));
-    EXPECT_EQ(output(run(netsim_gateway, 1, {&e.x, &e.centres, &e.norms, &e.consequents, &many}),
-                     0).at(0), plain);
+    EXPECT_EQ(output(run(netsim_gateway, 1,
+                         {&e.x, &e.centres, &e.norms, &e.consequents, &empty, &empty, &empty}),
+                     0)
+                  .at(0),
+              e.y({}));
+    EXPECT_EQ(output(run(netsim_gateway, 1, {&e.x, &e.centres, &e.norms, &e.consequents, &many}), 0)
+                  .at(0),
+              plain);
 }
 
 TEST(Netsim, ZeroSizes)

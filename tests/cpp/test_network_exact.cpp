@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/standalone/gateways.h"
 #include "helpers.h"
+#include "host/standalone/gateways.h"
 #include "plain_network.h"
 
 using namespace testing_helpers;
@@ -41,7 +41,9 @@ problem random_problem(lcg& rng, int N)
               c = pick(rng, {0, 1, 1, 2, 3, 4});
     problem pb{{n, p, c, rng.uniform_vector(n * c, -1, 1), std::vector<double>(n * n * c),
                 rng.uniform_vector(p * (n + 1) * c, -2, 2), 1, 1, 2.0},
-               N, {}, rng.below(2) == 0 ? 3 : rng.below(3)};
+               N,
+               {},
+               rng.below(2) == 0 ? 3 : rng.below(3)};
 
     // Norm matrices: symmetric positive definite, the same with entries
     // above the diagonal that only the derivative plug-ins read, arbitrary

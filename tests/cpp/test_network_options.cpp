@@ -58,7 +58,7 @@ std::vector<double> outputs_of(const call_result& r, int nlhs)
 TEST(NetworkOptions, IntegerOptionsAtTheEndsOfTheThirtyTwoBitRange)
 {
     const network net = random_network(2, 2, 3, 77);
-    const double below_2p31 = std::nextafter(2147483648.0, 0.0);     // 2147483647.9999998
+    const double below_2p31 = std::nextafter(2147483648.0, 0.0);      // 2147483647.9999998
     const double above_m2p31m1 = std::nextafter(-2147483649.0, 0.0);  // -2147483648.9999998
     const std::vector<double> to_top = {2147483647.0, 2147483647.9, below_2p31};
     const std::vector<double> to_bottom = {-2147483648.0, -2147483648.9, above_m2p31m1};
@@ -90,9 +90,8 @@ TEST(NetworkOptions, IntegerOptionsAtTheEndsOfTheThirtyTwoBitRange)
             SCOPED_TRACE(std::to_string(v));
             expect_error(run_on(pl, net, {v}),
                          "normalize must be a finite number within the 32-bit integer range.");
-            expect_error(
-                run_on(pl, net, {1, v}),
-                "validity_type must be a finite number within the 32-bit integer range.");
+            expect_error(run_on(pl, net, {1, v}),
+                         "validity_type must be a finite number within the 32-bit integer range.");
         }
     }
 }
@@ -131,6 +130,6 @@ TEST(NetworkOptions, OmittedOptionsAreTheirDefaultsBitForBit)
     const std::vector<double> selected =
         outputs_of(run_on(plugins[2], net, {1, 2, 2.0}, {&all}), 2);
     EXPECT_TRUE(bitwise_equal(outputs_of(run_on(plugins[2], net, {1, 2}), 2), selected));
-    EXPECT_TRUE(bitwise_equal(outputs_of(run_on(plugins[2], net, {1, 2, none}, {&all}), 2),
-                              selected));
+    EXPECT_TRUE(
+        bitwise_equal(outputs_of(run_on(plugins[2], net, {1, 2, none}, {&all}), 2), selected));
 }

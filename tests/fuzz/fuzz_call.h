@@ -49,10 +49,43 @@ private:
 
 inline double palette(std::uint8_t i)
 {
-    static const double values[] = {
-        0, 1, -1, 2, 3, 0.5, -0.5, 1.5, 4, 10, 100, NAN, INFINITY, -INFINITY, 1e308, -1e308,
-        5e-324, 2.2250738585072014e-308, 1e-300, 2147483647.0, 2147483648.0, -2147483649.0,
-        1e10, 15, 12, 0.25, 0.7, 1e6, 30, 7, 5, 8, -0.0, 1e-20, 2.2251e-308, 1e300, -3};
+    static const double values[] = {0,
+                                    1,
+                                    -1,
+                                    2,
+                                    3,
+                                    0.5,
+                                    -0.5,
+                                    1.5,
+                                    4,
+                                    10,
+                                    100,
+                                    NAN,
+                                    INFINITY,
+                                    -INFINITY,
+                                    1e308,
+                                    -1e308,
+                                    5e-324,
+                                    2.2250738585072014e-308,
+                                    1e-300,
+                                    2147483647.0,
+                                    2147483648.0,
+                                    -2147483649.0,
+                                    1e10,
+                                    15,
+                                    12,
+                                    0.25,
+                                    0.7,
+                                    1e6,
+                                    30,
+                                    7,
+                                    5,
+                                    8,
+                                    -0.0,
+                                    1e-20,
+                                    2.2251e-308,
+                                    1e300,
+                                    -3};
     return values[i % (sizeof values / sizeof values[0])];
 }
 
@@ -77,7 +110,7 @@ inline standalone::array make_input(byte_source& in, const unsigned* shared)
     const int cls = kind & 7;
     if (cls == 5 || cls == 6) {
         static const mxClassID others[] = {mxSINGLE_CLASS, mxINT32_CLASS, mxLOGICAL_CLASS,
-                                           mxCHAR_CLASS, mxCELL_CLASS, mxINT8_CLASS};
+                                           mxCHAR_CLASS,   mxCELL_CLASS,  mxINT8_CLASS};
         const mxClassID id = cls == 5 ? mxUINT8_CLASS : others[in.next() % 6];
         std::vector<unsigned char> bytes(count * 8);
         for (unsigned char& b : bytes) b = in.next();
