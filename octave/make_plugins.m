@@ -70,7 +70,9 @@ end
 
 function finish(objdir, old_flags)
 setenv('CXXFLAGS', old_flags);
-confirm_recursive_rmdir(false);
+if exist('OCTAVE_VERSION', 'builtin')
+  confirm_recursive_rmdir(false);  % Octave asks before removing a folder tree
+end
 rmdir(objdir, 's');
 end
 
