@@ -11,7 +11,7 @@ OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
            clang libclang-rt-14-dev clang-format
 
-.PHONY: all demo test setup configure build plugins sanitize fuzz valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
 
 all: build
 
@@ -46,6 +46,10 @@ plugins: configure
 demo: plugins
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/demo'); \
 	  identify_system(struct('figure', '$(CURDIR)/$(BUILD)/identify_system.png'));"
+
+# The Octave package: build/localmodels-<version>.tar.gz, for pkg install.
+dist:
+	sh tools/make_dist.sh $(CURDIR)/$(BUILD)
 
 # The standalone tests again under AddressSanitizer and UndefinedBehavior-
 # Sanitizer, and each fuzz target for FUZZ_SECONDS (Clang and libFuzzer).
