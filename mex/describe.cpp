@@ -57,6 +57,13 @@ void raise_if_failed(const error& e)
     if (failed(e)) mexErrMsgIdAndTxt(e.id, "%s", e.message);
 }
 
+double* optional_column(int nlhs, mxArray* plhs[], int slot, int p)
+{
+    if (nlhs <= slot) return nullptr;
+    plhs[slot] = mxCreateDoubleMatrix(static_cast<mwSize>(p), 1, mxREAL);
+    return mxGetPr(plhs[slot]);
+}
+
 void* take_workspace(std::size_t bytes)
 {
     return mxCalloc(bytes, 1);

@@ -19,12 +19,7 @@ void dmat_inputs_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
         checks::check_dmat_inputs(describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a));
 
     plhs[out_derivatives] = mxCreateDoubleMatrix(a.net.n, a.net.p, mxREAL);
-    // A host provides only max(nlhs, 1) output slots.
-    double* y = nullptr;
-    if (nlhs > out_y) {
-        plhs[out_y] = mxCreateDoubleMatrix(a.net.p, 1, mxREAL);
-        y = mxGetPr(plhs[out_y]);
-    }
+    double* y = optional_column(nlhs, plhs, out_y, a.net.p);
     const std::size_t bytes = network::input_derivatives_workspace_size(a.net);
     void* memory = take_workspace(bytes);
     network::input_derivatives(mxGetPr(plhs[out_derivatives]), y, a.x, a.net, a.options, memory,

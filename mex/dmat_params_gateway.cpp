@@ -22,12 +22,7 @@ void dmat_params_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
         describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a, &selection, &R));
 
     plhs[out_derivatives] = mxCreateDoubleMatrix(static_cast<mwSize>(R), a.net.p, mxREAL);
-    // A host provides only max(nlhs, 1) output slots.
-    double* y = nullptr;
-    if (nlhs > out_y) {
-        plhs[out_y] = mxCreateDoubleMatrix(a.net.p, 1, mxREAL);
-        y = mxGetPr(plhs[out_y]);
-    }
+    double* y = optional_column(nlhs, plhs, out_y, a.net.p);
     if (R == 0) return;  // nothing selected: output 2 stays zero
     const std::size_t bytes = network::parameter_derivatives_workspace_size(a.net);
     void* memory = take_workspace(bytes);

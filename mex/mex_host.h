@@ -25,6 +25,11 @@ checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::ar
 // Ends the call with the refusal's identifier and message when e is one.
 void raise_if_failed(const error& e);
 
+// Creates output `slot` as a p-by-1 matrix and returns its data when the
+// caller asked for that output, else null: a host provides only
+// max(nlhs, 1) output slots, so nothing is placed beyond them.
+double* optional_column(int nlhs, mxArray* plhs[], int slot, int p);
+
 // The call's one scratch block of `bytes`, zero-filled; release it with
 // mxFree before the gateway returns.
 void* take_workspace(std::size_t bytes);
