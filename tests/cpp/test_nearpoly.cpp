@@ -385,3 +385,38 @@ TEST(Nearpoly, RefusedInputs)
     expect({&x_nan, &pb.data_y, &q, &id}, "data_x must not contain NaN or infinite values.");
     expect({&pb.data_x, &y_inf, &q, &id}, "data_y must not contain NaN or infinite values.");
 }
+
+TEST(Nearpoly, EachQueryIsAnsweredAsIfItWereAlone)
+{
+    // Queries share the call's scratch. Whatever an earlier query left in
+    // a list (an infinite or NaN prediction or coefficient from a wild
+    // cov_init, say) must not reach a later one through a free position,
+    // or results would depend on the order and grouping of the queries.
+    for (int trial = 0; trial < 60; ++trial) {
+        lcg rng(500 + trial);
+        const int N = 6 + trial % 9, n = 1 + trial % 2, M = 5;
+        problem pb(N, n, 900 + trial);
+        const double covs[] = {1e6, -1, 1e300, 0, -1e-300, 1e-320};
+        array cov = make_scalar(covs[trial % 6]);
+        array id = make_matrix(3, 2, {2, 2, 2, 1 + trial % 5, 6, N});
+        array comb = trial % 2 ? make_matrix(1, 3, {1, 3, 2}) : make_scalar(1 + trial % 4);
+        array q = pb.queries(M, 77 + trial);
+        const std::vector<double> qv = standalone::values(q.get());
+        call_result all = run(nearpoly_gateway, 2, {&pb.data_x, &pb.data_y, &q, &id, &comb, &cov});
+        if (!all.ok) continue;
+        const std::vector<double> y = output(all, 0), c = output(all, 1);
+        const std::size_t rows = c.size() / M;
+        for (int k = 0; k < M; ++k) {
+            std::vector<double> row(n);
+            for (int j = 0; j < n; ++j) row[j] = qv[k + j * M];
+            array one = make_matrix(1, n, row);
+            call_result r =
+                run(nearpoly_gateway, 2, {&pb.data_x, &pb.data_y, &one, &id, &comb, &cov});
+            EXPECT_TRUE(bitwise_equal(output(r, 0), {y[k]})) << "trial " << trial << " query " << k;
+            EXPECT_TRUE(bitwise_equal(
+                output(r, 1),
+                std::vector<double>(c.begin() + k * rows, c.begin() + (k + 1) * rows)))
+                << "trial " << trial << " query " << k;
+        }
+    }
+}
