@@ -20,9 +20,10 @@ void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         checks::check_gridval(describe_call(nlhs, nrhs, prhs, in, checks::gridval_inputs), &p));
 
     plhs[out_values] = mxCreateDoubleMatrix(1, p.N, mxREAL);
-    const std::size_t bytes = gridval::workspace_size(p);
+    const int threads = gridval::threads_for(p, 0, p.N);
+    const std::size_t bytes = gridval::workspace_size(p) * static_cast<std::size_t>(threads);
     void* memory = take_workspace(bytes);
-    gridval::interpolate(mxGetPr(plhs[out_values]), p, memory, bytes);
+    gridval::interpolate(mxGetPr(plhs[out_values]), p, 0, p.N, threads, memory, bytes);
     mxFree(memory);
 }
 

@@ -25,9 +25,10 @@ void nearpoly_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
         plhs[out_coefs] = mxCreateDoubleMatrix(s.n_coef, p.M, mxREAL);
         coefs = mxGetPr(plhs[out_coefs]);
     }
-    const std::size_t bytes = nearpoly::workspace_size(p, s);
+    const int threads = nearpoly::threads_for(p, s, 0, p.M);
+    const std::size_t bytes = nearpoly::workspace_size(p, s) * static_cast<std::size_t>(threads);
     void* memory = take_workspace(bytes);
-    nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, memory, bytes);
+    nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, 0, p.M, threads, memory, bytes);
     mxFree(memory);
 }
 

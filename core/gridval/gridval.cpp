@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/common/threads.h"
 #include "core/common/workspace.h"
 #include "core/gridval/gridval.h"
 
@@ -70,14 +71,18 @@ std::size_t workspace_size(const problem& p)
     return bytes_needed(w);
 }
 
-void interpolate(double* out, const problem& p, void* memory, std::size_t bytes)
+namespace {
+
+// Points [first, last) on one thread, in one workspace.
+void interpolate_block(double* out, const problem& p, int first, int last, void* memory,
+                       std::size_t bytes)
 {
     const int d = p.d;
     const std::size_t n_corners = std::size_t{1} << d;
     workspace w = memory_workspace(memory, bytes);
     const scratch sc = lay_out(&w, d);
 
-    for (int t = 0; t < p.N; ++t) {
+    for (int t = first; t < last; ++t) {
         const double* q = p.queries + static_cast<std::size_t>(t) * d;
         bool has_nan = false;
         for (int k = 0; k < d; ++k) {
@@ -101,6 +106,26 @@ void interpolate(double* out, const problem& p, void* memory, std::size_t bytes)
         }
         out[t] = detail::blend_corners(sc.corners, sc.fractions, d);
     }
+}
+
+}  // namespace
+
+int threads_for(const problem& p, int first, int last)
+{
+    double cost = static_cast<double>(std::size_t{1} << p.d) * (p.d + 1);
+    for (int k = 0; k < p.d; ++k) cost += std::log2(p.counts[k] + 1.0);
+    return threads::count_for(static_cast<std::size_t>(last - first), cost);
+}
+
+void interpolate(double* out, const problem& p, int first, int last, int threads, void* memory,
+                 std::size_t bytes)
+{
+    const std::size_t each = bytes / static_cast<std::size_t>(threads);
+    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+                 [&](int t, std::size_t begin, std::size_t end) {
+                     interpolate_block(out, p, static_cast<int>(begin), static_cast<int>(end),
+                                       threads::share(memory, each, t), each);
+                 });
 }
 
 }  // namespace localmodels::gridval

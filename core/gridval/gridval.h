@@ -19,12 +19,17 @@ struct problem {
     int d, N;
 };
 
-// Bytes of workspace interpolate() needs.
+// Bytes of workspace one thread of interpolate() needs.
 std::size_t workspace_size(const problem& p);
 
-// Writes out[N]. Coordinates outside a breakpoint range are held at its
-// end; a NaN coordinate gives NaN.
-void interpolate(double* out, const problem& p, void* memory, std::size_t bytes);
+// The threads worth running for points [first, last) (threads::count_for).
+int threads_for(const problem& p, int first, int last);
+
+// Writes out[t] for the points t in [first, last). Coordinates outside a
+// breakpoint range are held at its end; a NaN coordinate gives NaN.
+// `memory` holds `threads` workspaces of workspace_size(p) bytes each.
+void interpolate(double* out, const problem& p, int first, int last, int threads, void* memory,
+                 std::size_t bytes);
 
 namespace detail {
 

@@ -60,12 +60,17 @@ struct call_args {
 // the documented order; the first failing check is the refusal.
 error decode_settings(const call_args& a, settings* s);
 
-// Bytes of workspace predict() needs for this problem and these settings.
+// Bytes of workspace one thread of predict() needs.
 std::size_t workspace_size(const problem& p, const settings& s);
 
-// Runs every query: writes out[M] and, when coefs is not null, coefs
-// (n_coef-by-M). `memory` holds at least workspace_size(p, s) bytes.
-void predict(double* out, double* coefs, const problem& p, const settings& s, void* memory,
-             std::size_t bytes);
+// The threads worth running for queries [first, last) (threads::count_for).
+int threads_for(const problem& p, const settings& s, int first, int last);
+
+// Answers queries [first, last) of the M: writes out[q] and, when coefs is
+// not null, column q of coefs (n_coef-by-M). `memory` holds `threads`
+// workspaces of workspace_size(p, s) bytes each. Each query is answered as
+// if it were alone, so results do not depend on threads or ranges.
+void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
+             int threads, void* memory, std::size_t bytes);
 
 }  // namespace localmodels::nearpoly

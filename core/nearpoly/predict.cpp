@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/common/threads.h"
 #include "core/common/workspace.h"
 #include "core/nearpoly/stages.h"
 
@@ -98,23 +99,15 @@ void score_families(scratch* sc, const problem& p, const settings& s)
     }
 }
 
-}  // namespace
-
-std::size_t workspace_size(const problem& p, const settings& s)
-{
-    workspace w = counting_workspace();
-    lay_out(&w, p, s);
-    return bytes_needed(w);
-}
-
-void predict(double* out, double* coefs, const problem& p, const settings& s, void* memory,
-             std::size_t bytes)
+// Queries [first, last) on one thread, in one workspace.
+void predict_block(double* out, double* coefs, const problem& p, const settings& s, int first,
+                   int last, void* memory, std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
     scratch sc = lay_out(&w, p, s);
     const double nan = std::numeric_limits<double>::quiet_NaN();
 
-    for (int q = 0; q < p.M; ++q) {
+    for (int q = first; q < last; ++q) {
         double* column = coefs ? coefs + static_cast<std::size_t>(q) * s.n_coef : nullptr;
         if (!finite_row(p.query_x, q, p.M, p.n)) {
             // No distance to such a query is defined.
@@ -127,6 +120,35 @@ void predict(double* out, double* coefs, const problem& p, const settings& s, vo
         score_families(&sc, p, s);
         combine(&out[q], column, sc.accum, sc.lists, s);
     }
+}
+
+}  // namespace
+
+std::size_t workspace_size(const problem& p, const settings& s)
+{
+    workspace w = counting_workspace();
+    lay_out(&w, p, s);
+    return bytes_needed(w);
+}
+
+int threads_for(const problem& p, const settings& s, int first, int last)
+{
+    // Distances and the ordered list, then each family's fits and scores.
+    double cost = static_cast<double>(p.N) * (p.n + 2);
+    for (const family_settings& f : s.family)
+        if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
+    return threads::count_for(static_cast<std::size_t>(last - first), cost);
+}
+
+void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
+             int threads, void* memory, std::size_t bytes)
+{
+    const std::size_t each = bytes / static_cast<std::size_t>(threads);
+    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+                 [&](int t, std::size_t begin, std::size_t end) {
+                     predict_block(out, coefs, p, s, static_cast<int>(begin), static_cast<int>(end),
+                                   threads::share(memory, each, t), each);
+                 });
 }
 
 }  // namespace localmodels::nearpoly

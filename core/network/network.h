@@ -79,10 +79,14 @@ struct point_state {
 // Allocates nothing, checks nothing; buffers must not overlap.
 void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o);
 
-// netsim: out[p*N], column t the output at the point x[t*n … t*n+n-1].
+// netsim: column t of out (p-by-N) the output at the point x[t*n … t*n+n-1],
+// for t in [first, last). `memory` holds `threads` workspaces of
+// simulate_workspace_size(net) bytes each; simulate_threads_for gives the
+// threads worth running (threads::count_for).
 std::size_t simulate_workspace_size(const view& net);
-void simulate(double* out, const double* x, int N, const view& net, const options& o, void* memory,
-              std::size_t bytes);
+int simulate_threads_for(const view& net, int first, int last);
+void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
+              int threads, void* memory, std::size_t bytes);
 
 // dmat_inputs: derivatives[n*p], entry (k, j) at k + j*n the derivative of
 // output j with respect to input k, at x[n]; and the outputs y[p] unless y

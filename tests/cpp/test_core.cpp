@@ -56,7 +56,7 @@ TEST(Core, NetworkWorkedExamples)
     const double x = 0.5;
     double y = 0;
     exact_block ws(net::simulate_workspace_size(e.view()));
-    net::simulate(&y, &x, 1, e.view(), e.options(), ws.memory.get(), ws.bytes);
+    net::simulate(&y, &x, e.view(), e.options(), 0, 1, 1, ws.memory.get(), ws.bytes);
     EXPECT_EQ(y, 2.7500000000000004);
 
     // Equal validities w: the slope is (1 + 2.25) w + 2.25 w over 2w.
@@ -83,7 +83,7 @@ TEST(Core, GridvalWorkedExample)
     gv::problem p{queries, table, {b1, b2}, {3, 2}, 2, 3};
     double out[3];
     exact_block ws(gv::workspace_size(p));
-    gv::interpolate(out, p, ws.memory.get(), ws.bytes);
+    gv::interpolate(out, p, 0, 3, 1, ws.memory.get(), ws.bytes);
     EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{32.5, 40, 30}));
 }
 
@@ -113,7 +113,7 @@ TEST(Core, NearpolyWorkedExample)
     const np::problem p{data_x, data_y, &query, nullptr, 2, 1, 1};
     double y = 0;
     exact_block ws(np::workspace_size(p, s));
-    np::predict(&y, nullptr, p, s, ws.memory.get(), ws.bytes);
+    np::predict(&y, nullptr, p, s, 0, 1, 1, ws.memory.get(), ws.bytes);
     EXPECT_NEAR(y, 31.0 / 26, 1e-15);
 }
 
@@ -127,7 +127,7 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 std::vector<double> out(static_cast<std::size_t>(p) * 4 + 1);
                 exact_block a(net::simulate_workspace_size(s.v));
                 std::vector<double> x4(static_cast<std::size_t>(n) * 4 + 1, 0.2);
-                net::simulate(out.data(), x4.data(), 4, s.v, o, a.memory.get(), a.bytes);
+                net::simulate(out.data(), x4.data(), s.v, o, 0, 4, 1, a.memory.get(), a.bytes);
                 std::vector<double> d(static_cast<std::size_t>(n) * p + 1);
                 exact_block b(net::input_derivatives_workspace_size(s.v));
                 net::input_derivatives(d.data(), nullptr, s.x.data(), s.v, o, b.memory.get(),
@@ -146,7 +146,7 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
         for (int k = 0; k < d; ++k) p.breakpoints[k] = b.data(), p.counts[k] = 3;
         double out[3];
         exact_block ws(gv::workspace_size(p));
-        gv::interpolate(out, p, ws.memory.get(), ws.bytes);
+        gv::interpolate(out, p, 0, 3, 1, ws.memory.get(), ws.bytes);
         EXPECT_EQ(out[0], 1.0);
     }
 
@@ -176,7 +176,7 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, 2};
                 std::vector<double> out(2), coefs(static_cast<std::size_t>(st.n_coef) * 2);
                 exact_block ws(np::workspace_size(p, st));
-                np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st,
+                np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, 2, 1,
                             ws.memory.get(), ws.bytes);
                 EXPECT_TRUE(std::isfinite(out[0]));
             }

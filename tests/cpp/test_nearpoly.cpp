@@ -398,7 +398,7 @@ TEST(Nearpoly, EachQueryIsAnsweredAsIfItWereAlone)
         problem pb(N, n, 900 + trial);
         const double covs[] = {1e6, -1, 1e300, 0, -1e-300, 1e-320};
         array cov = make_scalar(covs[trial % 6]);
-        array id = make_matrix(3, 2, {2, 2, 2, 1 + trial % 5, 6, N});
+        array id = make_matrix(3, 2, {2, 2, 2, 1.0 + trial % 5, 6, 1.0 * N});
         array comb = trial % 2 ? make_matrix(1, 3, {1, 3, 2}) : make_scalar(1 + trial % 4);
         array q = pb.queries(M, 77 + trial);
         const std::vector<double> qv = standalone::values(q.get());

@@ -1,0 +1,153 @@
+// Threads and ranges: a fixed partition of the items, and results that are
+// the same bits for any thread count and any split of a call into ranges.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/common/threads.h"
+#include "core/gridval/gridval.h"
+#include "core/nearpoly/nearpoly.h"
+#include "core/network/network.h"
+
+namespace {
+
+namespace th = localmodels::threads;
+namespace net = localmodels::network;
+namespace np = localmodels::nearpoly;
+namespace gv = localmodels::gridval;
+
+bool same_bits(const std::vector<double>& a, const std::vector<double>& b)
+{
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0);
+}
+
+std::vector<double> noise(std::size_t count, unsigned seed)
+{
+    std::vector<double> v(count);
+    for (std::size_t i = 0; i < count; ++i) v[i] = std::sin(12.9898 * (i + 1) + 78.233 * seed);
+    return v;
+}
+
+// Runs f(first, last, threads) over the whole range at once with each
+// thread count, and in uneven ranges on one thread.
+template <class F>
+void expect_same_for_every_split(int count, F f)
+{
+    const std::vector<double> serial = f({{0, count}}, 1);
+    for (int threads : {2, 3, 7}) EXPECT_TRUE(same_bits(f({{0, count}}, threads), serial));
+    EXPECT_TRUE(same_bits(
+        f({{0, count / 3}, {count / 3, count / 3 + 1}, {count / 3 + 1, count}}, 2), serial));
+}
+
+using ranges = std::vector<std::pair<int, int>>;
+
+}  // namespace
+
+TEST(Threads, ThePartitionCoversEveryItemOnceInOrder)
+{
+    for (std::size_t count : {0u, 1u, 5u, 64u, 1001u})
+        for (int threads : {1, 2, 3, 7, 16}) {
+            std::size_t next = 10;
+            for (int t = 0; t < threads; ++t) {
+                std::size_t b, e;
+                th::block(10, 10 + count, threads, t, &b, &e);
+                EXPECT_EQ(b, next);
+                EXPECT_LE(e - b, count / threads + 1);
+                next = e;
+            }
+            EXPECT_EQ(next, 10 + count);
+        }
+}
+
+TEST(Threads, TheEnvironmentSetsTheCount)
+{
+    ::setenv("LOCALMODELS_THREADS", "3", 1);
+    EXPECT_EQ(th::count_for(100, 1.0), 3);
+    EXPECT_EQ(th::count_for(2, 1e9), 2);  // never more than the items
+    ::setenv("LOCALMODELS_THREADS", "1", 1);
+    EXPECT_EQ(th::count_for(1000000, 1e9), 1);
+    ::setenv("LOCALMODELS_THREADS", "many", 1);
+    EXPECT_EQ(th::count_for(100, 1.0), 1);  // not a count: the default, small work
+    ::unsetenv("LOCALMODELS_THREADS");
+    EXPECT_EQ(th::count_for(10, 1.0), 1);
+    EXPECT_GE(th::count_for(1000000, 1e6), 1);
+}
+
+TEST(Threads, NetsimGivesTheSameBitsForAnyThreadsAndRanges)
+{
+    for (int trial = 0; trial < 20; ++trial) {
+        const int n = trial % 4, p = 1 + trial % 3, c = trial % 6, N = 1 + 37 * trial % 200;
+        std::vector<double> C = noise(n * c, trial), T = noise(p * (n + 1) * c, trial + 50),
+                            A(n * n * c, 0.0), X = noise(n * N, trial + 99);
+        for (int i = 0; i < c; ++i)
+            for (int k = 0; k < n; ++k) A[k + k * n + i * n * n] = 0.5 + 0.1 * k;
+        const net::view v{C.data(), A.data(), T.data(), n, p, c};
+        const net::options o{trial % 2,
+                             trial % 3 == 0 ? net::validity::fuzzy : net::validity::gaussian, 1.7};
+        expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
+            std::vector<double> out(static_cast<std::size_t>(p) * N, -1.0);
+            const std::size_t each = net::simulate_workspace_size(v);
+            std::vector<unsigned char> ws(each * threads);
+            for (auto r : rs)
+                net::simulate(out.data(), X.data(), v, o, r.first, r.second, threads, ws.data(),
+                              ws.size());
+            return out;
+        });
+    }
+}
+
+TEST(Threads, GridvalGivesTheSameBitsForAnyThreadsAndRanges)
+{
+    for (int d = 1; d <= 3; ++d) {
+        const int N = 301;
+        std::vector<double> b = {0, 0.25, 0.5, 1}, table = noise(64, d), q = noise(d * N, d + 7);
+        gv::problem p{q.data(), table.data(), {}, {}, d, N};
+        for (int k = 0; k < d; ++k) p.breakpoints[k] = b.data(), p.counts[k] = 4;
+        expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
+            std::vector<double> out(N, -1.0);
+            std::vector<unsigned char> ws(gv::workspace_size(p) * threads);
+            for (auto r : rs)
+                gv::interpolate(out.data(), p, r.first, r.second, threads, ws.data(), ws.size());
+            return out;
+        });
+    }
+}
+
+TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
+{
+    for (int trial = 0; trial < 8; ++trial) {
+        const int N = 30 + 7 * trial, n = 1 + trial % 3, M = 23;
+        std::vector<double> x = noise(N * n, trial), y = noise(N, trial + 3),
+                            q = noise(M * n, trial + 5);
+        q[trial % M] = NAN;  // a query without a distance
+        const double id_par[] = {1, 1, trial % 2 ? 1.0 : 0.0}, comb[] = {1, 2, 3};
+        np::call_args a{};
+        a.nrhs = 5;
+        a.nlhs = 2;
+        a.N = N;
+        a.n = n;
+        a.rows_y = N;
+        a.cols_y = 1;
+        a.cols_q = n;
+        a.rows_id = 3;
+        a.cols_id = 1;
+        a.id_par = id_par;
+        a.comb_count = trial % 3 == 0 ? 1 : 3;
+        a.comb_par = comb;
+        np::settings s;
+        ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
+        const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
+        expect_same_for_every_split(M, [&](const ranges& rs, int threads) {
+            std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
+            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            for (auto r : rs)
+                np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads, ws.data(),
+                            ws.size());
+            return out;
+        });
+    }
+}
