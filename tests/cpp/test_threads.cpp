@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/common/simd.h"
 #include "core/common/threads.h"
 #include "core/gridval/gridval.h"
 #include "core/nearpoly/nearpoly.h"
@@ -150,4 +151,16 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
             return out;
         });
     }
+}
+
+TEST(Simd, TheChosenLevelIsOneThisCpuRuns)
+{
+    namespace simd = localmodels::simd;
+    ::unsetenv("LOCALMODELS_SIMD");
+    EXPECT_EQ(simd::chosen(), simd::detected());
+    ::setenv("LOCALMODELS_SIMD", "scalar", 1);
+    EXPECT_EQ(simd::chosen(), simd::level::scalar);
+    ::setenv("LOCALMODELS_SIMD", "no such level", 1);
+    EXPECT_EQ(simd::chosen(), simd::detected());
+    ::unsetenv("LOCALMODELS_SIMD");
 }
