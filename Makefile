@@ -11,7 +11,11 @@ OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
            clang libclang-rt-14-dev clang-format
 
+<<<<<<< HEAD
 .PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
+=======
+.PHONY: all demo test setup configure build plugins sanitize fuzz mutate valgrind clean
+>>>>>>> mutate
 
 all: build
 
@@ -68,6 +72,10 @@ test: build sanitize
 # A longer fuzzing run: make fuzz FUZZ_SECONDS=600
 fuzz: sanitize
 	cd $(SANITIZE_BUILD) && ctest -R '^fuzz_' --output-on-failure -j $(JOBS)
+
+# Plants each mutant of tools/mutants.txt in the core, reruns the GoogleTest suites, restores it.
+mutate: setup
+	python3 tools/mutate.py
 
 # The Octave test scripts once under valgrind (a few minutes); the summary
 # names every report, and none may come from a .mex file.

@@ -384,6 +384,13 @@ TEST(Nearpoly, RefusedInputs)
     array x_nan = make_matrix(30, 2, xv), y_inf = make_matrix(30, 1, yv);
     expect({&x_nan, &pb.data_y, &q, &id}, "data_x must not contain NaN or infinite values.");
     expect({&pb.data_x, &y_inf, &q, &id}, "data_y must not contain NaN or infinite values.");
+    // The very last value of each is checked too.
+    std::vector<double> x_last = standalone::values(pb.data_x.get()), y_last = pb.y;
+    x_last.back() = INFINITY;
+    y_last.back() = NAN;
+    array x_end = make_matrix(30, 2, x_last), y_end = make_matrix(30, 1, y_last);
+    expect({&x_end, &pb.data_y, &q, &id}, "data_x must not contain NaN or infinite values.");
+    expect({&pb.data_x, &y_end, &q, &id}, "data_y must not contain NaN or infinite values.");
 }
 
 TEST(Nearpoly, EachQueryIsAnsweredAsIfItWereAlone)
