@@ -164,7 +164,8 @@ def test_nan_entries_of_id_par_and_comb_par_count_as_zero():
 def test_entries_beyond_32_bits_are_clamped():
     # A huge k_max becomes N, a huge combination count all candidates.
     ranges = [[2, 1e12], [2, 1e12], [0, 0]]
-    assert np.array_equal(lm.nearpoly(X, Y, Q, ranges), lm.nearpoly(X, Y, Q, [[2, 12]] * 2 + [[0, 0]]))
+    cut = [[2, 12], [2, 12], [0, 0]]
+    assert np.array_equal(lm.nearpoly(X, Y, Q, ranges), lm.nearpoly(X, Y, Q, cut))
     all_fits = lm.nearpoly(X, Y, Q, ID, 1e15)
     assert np.array_equal(all_fits, lm.nearpoly(X, Y, Q, ID, 2**31 - 1))
 
