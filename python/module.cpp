@@ -49,7 +49,7 @@ checks::arg describe(const py::handle& h)
     d.numel = static_cast<std::uint64_t>(a.size());
     // The wrappers pass anything else only for arrays too large to copy,
     // which require_double_array refuses before any check reads their data.
-    const bool laid_out = a.dtype().is(py::dtype::of<double>()) &&
+    const bool laid_out = py::isinstance<py::array_t<double>>(a) &&
                           (a.flags() & py::array::f_style) &&
                           reinterpret_cast<std::uintptr_t>(a.data()) % alignof(double) == 0;
     if (!laid_out && d.numel <= static_cast<std::uint64_t>(max_count))
