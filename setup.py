@@ -42,8 +42,9 @@ extension = Extension(
     # As the CMake Release build compiles the plug-ins: results are those of
     # the written evaluation order, so no contraction into fused
     # multiply-adds and no fast-math option.
-    extra_compile_args=["-std=c++17", "-O3", "-DNDEBUG", "-ffp-contract=off", "-fopenmp-simd",
-                        "-fvisibility=hidden"],
+    # -fno-fast-math after the interpreter's own flags and any CFLAGS.
+    extra_compile_args=["-std=c++17", "-O3", "-DNDEBUG", "-ffp-contract=off", "-fno-fast-math",
+                        "-fopenmp-simd", "-fvisibility=hidden"],
     extra_link_args=["-pthread"],
 )
 
