@@ -9,7 +9,9 @@ FUZZ_SECONDS ?= 20
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev clang-format
+           clang libclang-rt-14-dev clang-format \
+           pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
+           python3-wheel python3-venv python3-matplotlib
 
 <<<<<<< HEAD
 .PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
