@@ -22,35 +22,58 @@ constexpr int W = 2;  // doubles a vector
 // groups of T vectors; the groups keep their sums in registers.
 constexpr int A = 3, T = 3;
 
-void times(double* __restrict h, const double* __restrict P, const double* __restrict x, int m)
+// The first r (0 < r < W) doubles of a vector: a load gives zeros after
+// them, a store leaves what follows them. The lanes after them compute what
+// they like; nothing reads them.
+struct part {
+    int r;  // always 1 here
+};
+
+inline part part_of(int r)
+{
+    return {r};
+}
+
+inline vec load_part(const double* p, part)
+{
+    return _mm_load_sd(p);
+}
+
+inline void store_part(double* p, vec v, part)
+{
+    _mm_store_sd(p, v);
+}
+
+// h[a ...] for V whole vectors and, when r > 0, r doubles more, in one pass
+// over b: h[a] = h[a] + P[b][a] x[b] from 0.0, b ascending.
+template <int V>
+inline void times_columns(double* h, const double* P, const double* x, int m, int a, int r)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
+    const part tail = part_of(r);
+    vec s[V + 1];
+    for (int i = 0; i <= V; ++i) s[i] = _mm_setzero_pd();
+    for (int b = 0; b < m; ++b) {
+        const double* row = P + b * mm + a;
+        const vec xb = _mm_set1_pd(x[b]);
+        for (int i = 0; i < V; ++i)
+            s[i] = _mm_add_pd(s[i], _mm_mul_pd(_mm_loadu_pd(row + i * W), xb));
+        if (r > 0) s[V] = _mm_add_pd(s[V], _mm_mul_pd(load_part(row + V * W, tail), xb));
+    }
+    for (int i = 0; i < V; ++i) _mm_storeu_pd(h + a + i * W, s[i]);
+    if (r > 0) store_part(h + a + V * W, s[V], tail);
+}
+
+void times(double* h, const double* P, const double* x, int m)
+{
     int a = 0;
-    for (; a + 4 * W <= m; a += 4 * W) {
-        vec s0 = _mm_setzero_pd(), s1 = s0, s2 = s0, s3 = s0;
-        for (int b = 0; b < m; ++b) {
-            const double* row = P + b * mm + a;
-            const vec xb = _mm_set1_pd(x[b]);
-            s0 = _mm_add_pd(s0, _mm_mul_pd(_mm_loadu_pd(row), xb));
-            s1 = _mm_add_pd(s1, _mm_mul_pd(_mm_loadu_pd(row + W), xb));
-            s2 = _mm_add_pd(s2, _mm_mul_pd(_mm_loadu_pd(row + 2 * W), xb));
-            s3 = _mm_add_pd(s3, _mm_mul_pd(_mm_loadu_pd(row + 3 * W), xb));
-        }
-        _mm_storeu_pd(h + a, s0);
-        _mm_storeu_pd(h + a + W, s1);
-        _mm_storeu_pd(h + a + 2 * W, s2);
-        _mm_storeu_pd(h + a + 3 * W, s3);
-    }
-    for (; a + W <= m; a += W) {
-        vec s = _mm_setzero_pd();
-        for (int b = 0; b < m; ++b)
-            s = _mm_add_pd(s, _mm_mul_pd(_mm_loadu_pd(P + b * mm + a), _mm_set1_pd(x[b])));
-        _mm_storeu_pd(h + a, s);
-    }
-    for (; a < m; ++a) {
-        double s = 0.0;
-        for (int b = 0; b < m; ++b) s = s + P[b * mm + a] * x[b];
-        h[a] = s;
+    for (; a + 4 * W <= m; a += 4 * W) times_columns<4>(h, P, x, m, a, 0);
+    const int r = (m - a) % W;
+    switch ((m - a) / W) {
+        case 3: times_columns<3>(h, P, x, m, a, r); break;
+        case 2: times_columns<2>(h, P, x, m, a, r); break;
+        case 1: times_columns<1>(h, P, x, m, a, r); break;
+        default: times_columns<0>(h, P, x, m, a, r); break;
     }
 }
 
@@ -58,25 +81,35 @@ void downdate(double* P, const double* g, double delta, int m)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
     const vec d = _mm_set1_pd(delta);
+    const int whole = m / W * W;
+    const part tail = part_of(m - whole);
     for (int a = 0; a < m; ++a) {
         double* row = P + a * mm;
         const vec ga = _mm_set1_pd(g[a]);
-        int b = 0;
-        for (; b + W <= m; b += W)
+        for (int b = 0; b < whole; b += W)
             _mm_storeu_pd(row + b, _mm_sub_pd(_mm_loadu_pd(row + b),
                                               _mm_div_pd(_mm_mul_pd(ga, _mm_loadu_pd(g + b)), d)));
-        for (; b < m; ++b) row[b] = row[b] - (g[a] * g[b]) / delta;
+        if (whole < m)
+            store_part(row + whole,
+                       _mm_sub_pd(load_part(row + whole, tail),
+                                  _mm_div_pd(_mm_mul_pd(ga, load_part(g + whole, tail)), d)),
+                       tail);
     }
 }
 
 void advance(double* theta, const double* g, double e, int m)
 {
     const vec ev = _mm_set1_pd(e);
-    int a = 0;
-    for (; a + W <= m; a += W)
+    const int whole = m / W * W;
+    const part tail = part_of(m - whole);
+    for (int a = 0; a < whole; a += W)
         _mm_storeu_pd(theta + a,
                       _mm_add_pd(_mm_loadu_pd(theta + a), _mm_mul_pd(ev, _mm_loadu_pd(g + a))));
-    for (; a < m; ++a) theta[a] = theta[a] + e * g[a];
+    if (whole < m)
+        store_part(
+            theta + whole,
+            _mm_add_pd(load_part(theta + whole, tail), _mm_mul_pd(ev, load_part(g + whole, tail))),
+            tail);
 }
 
 // For rows a ... a + R - 1 and the neighbours of the group from t0:
