@@ -28,6 +28,9 @@ extern const lane_kernels sse2_lanes;
 extern const lane_kernels avx2_lanes;
 extern const lane_kernels avx512_lanes;
 #endif
+#if defined(__aarch64__)
+extern const lane_kernels neon_lanes;
+#endif
 
 // The set for level l; a level without its own set runs the scalar one.
 const lane_kernels& lanes_for(simd::level l);

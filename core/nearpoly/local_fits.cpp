@@ -124,6 +124,9 @@ const lane_kernels& lanes_for(simd::level l)
         default: break;
     }
 #endif
+#if defined(__aarch64__)
+    if (l == simd::level::neon) return neon_lanes;
+#endif
     (void)l;
     return scalar_lanes;
 }
