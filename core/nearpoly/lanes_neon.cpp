@@ -17,8 +17,8 @@ using vec = float64x2_t;
 constexpr int W = 2;  // doubles a vector
 
 // Leave-one-out scoring: rows (a) of P in groups of A, neighbours (t) in
-// groups of T vectors; the groups keep their sums in registers.
-constexpr int A = 3, T = 3;
+// groups of T vectors; the A * T sums of a group stay in registers.
+constexpr int A = 6, T = 2;
 
 // The first r (0 < r < W) doubles of a vector: a load gives zeros after
 // them, a store leaves what follows them. The lanes after them compute what
@@ -150,9 +150,17 @@ void score_group(const fit_storage* fs, int m, int t0)
         const vec th = vdupq_n_f64(fs->theta[a]);
         for (int j = 0; j < V; ++j) num[j] = vsubq_f64(num[j], vmulq_f64(vld1q_f64(x + j * W), th));
     }
+    static_assert(A == 6, "the rest below takes up to five rows");
     int a = 0;
     for (; a + A <= m; a += A) take_rows<A, V>(den, fs, m, a, t0);
-    for (; a < m; ++a) take_rows<1, V>(den, fs, m, a, t0);
+    switch (m - a) {
+        case 5: take_rows<5, V>(den, fs, m, a, t0); break;
+        case 4: take_rows<4, V>(den, fs, m, a, t0); break;
+        case 3: take_rows<3, V>(den, fs, m, a, t0); break;
+        case 2: take_rows<2, V>(den, fs, m, a, t0); break;
+        case 1: take_rows<1, V>(den, fs, m, a, t0); break;
+        default: break;
+    }
     for (int j = 0; j < V; ++j) {
         const vec r = vdivq_f64(num[j], den[j]);
         vst1q_f64(fs->squares + t0 + j * W, vmulq_f64(r, r));
@@ -161,15 +169,10 @@ void score_group(const fit_storage* fs, int m, int t0)
 
 void squares(const fit_storage* fs, int m, int u)
 {
-    static_assert(T == 3, "the rest below takes up to three vectors");
+    // Whole groups while their last vector holds a neighbour to score.
     int t = 0;
-    for (; t + T * W <= u; t += T * W) score_group<T>(fs, m, t);
-    switch ((u - t + W - 1) / W) {
-        case 3: score_group<3>(fs, m, t); break;
-        case 2: score_group<2>(fs, m, t); break;
-        case 1: score_group<1>(fs, m, t); break;
-        default: break;
-    }
+    for (; u - t > (T - 1) * W; t += T * W) score_group<T>(fs, m, t);
+    for (; t < u; t += W) score_group<1>(fs, m, t);
 }
 
 }  // namespace
