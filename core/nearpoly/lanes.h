@@ -18,7 +18,8 @@ struct lane_kernels {
     // theta[a] = theta[a] + e g[a].
     void (*advance)(double* theta, const double* g, double e, int m);
     // fs->squares[t] = r_t r_t for t < u, r_t the leave-one-out residual of
-    // neighbour t; the vector levels also write up to the next whole vector.
+    // neighbour t; the vector levels also write up to the next whole vector,
+    // the scalar set uses fs->gain for P x_t (the next step recomputes it).
     void (*squares)(const fit_storage* fs, int m, int u);
 };
 
