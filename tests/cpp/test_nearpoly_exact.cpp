@@ -240,6 +240,16 @@ TEST(NearpolyExact, WideFitsMatchThePlainOrderOnEveryLevel)
                                  " w=" + std::to_string(w) + " cov=" + std::to_string(cov);
         for (simd::level l : levels) expect_fits_match(c, l, what);
     }
+    // The benchmarks' ranges: many groups of neighbours per score.
+    const int ranges[][5] = {{8, 1, 120, 140, 0},
+                             {8, 1, 130, 134, 100},
+                             {3, 1, 30, 50, 0},
+                             {3, 0, 12, 20, 0},
+                             {6, 1, 84, 90, 0}};
+    for (const auto& r : ranges) {
+        const fit_case c = random_fit_case(rng, r[0], r[1] != 0, r[2], r[3], r[4], 1e6);
+        for (simd::level l : levels) expect_fits_match(c, l, "n=" + std::to_string(r[0]));
+    }
 }
 
 // --- The whole call, through the gateway ---------------------------------
@@ -654,10 +664,10 @@ near_problem wide_problem(lcg& rng)
     for (;;) {
         near_problem pb{};
         pb.n = rng.below(9);
-        pb.N = 12 + rng.below(pb.n > 5 ? 60 : 80);
+        pb.N = 12 + rng.below(pb.n > 5 ? 70 : 80);
         pb.M = 1 + rng.below(pb.n > 5 ? 4 : 9);
         random_data(rng, pb);
-        for (int t = 0; t < pb.M && pb.n > 0; ++t)
+        for (int t = 1; t < pb.M && pb.n > 0; ++t)  // query 0 stays finite
             if (rng.below(5) == 0) pb.q[t + rng.below(pb.n) * pb.M] = bad[rng.below(3)];
         pb.id_cols = 1 + rng.below(3);
         if (pb.id_cols == 1) {
@@ -696,7 +706,7 @@ TEST(NearpolyExact, EveryLevelAndThreadCountGivesThePlainOrder)
 {
     const std::vector<simd::level> levels = runnable_levels();
     lcg rng(1413);
-    for (int trial = 0; trial < 60; ++trial) {
+    for (int trial = 0; trial < 100; ++trial) {
         const near_problem pb = wide_problem(rng);
         const plain_outputs expected = plain_order(pb);
         for (simd::level l : levels)
