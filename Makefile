@@ -13,11 +13,7 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
            python3-wheel python3-venv python3-matplotlib
 
-<<<<<<< HEAD
-.PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
-=======
-.PHONY: all demo test setup configure build plugins sanitize fuzz mutate valgrind clean
->>>>>>> mutate
+.PHONY: all demo test setup configure build plugins dist sanitize fuzz mutate valgrind clean
 
 all: build
 
