@@ -10,9 +10,11 @@ FUZZ_SECONDS ?= 20
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user
+           clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user \
+           pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
+           python3-wheel python3-venv python3-matplotlib
 
-.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind clean
 
 all: build
 
@@ -81,6 +83,10 @@ test: build sanitize tsan
 # A longer fuzzing run: make fuzz FUZZ_SECONDS=600
 fuzz: sanitize
 	cd $(SANITIZE_BUILD) && ctest -R '^fuzz_' --output-on-failure -j $(JOBS)
+
+# Plants each mutant of tools/mutants.txt in the core, reruns the GoogleTest suites, restores it.
+mutate: setup
+	python3 tools/mutate.py
 
 # The Octave test scripts once under valgrind (a few minutes); the summary
 # names every report, and none may come from a .mex file.

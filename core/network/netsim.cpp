@@ -15,7 +15,8 @@ std::size_t simulate_workspace_size(const view& net)
 int simulate_threads_for(const view& net, int first, int last)
 {
     // Distances, one exponential or power per cluster, the local models.
-    const double cost = static_cast<double>(net.c) * (net.n * net.n + net.p * net.n + 20);
+    const double n = net.n, p = net.p;  // in double: n*n may exceed 32 bits
+    const double cost = static_cast<double>(net.c) * (n * n + p * n + 20);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
 }
 

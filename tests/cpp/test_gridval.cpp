@@ -92,6 +92,21 @@ TEST(Gridval, BreakpointsMustBeRowsAndTheTableMustFitThem)
               output(run(gridval_gateway, 1, {&q2, &wide, &row, &b2}), 0));
 }
 
+TEST(Gridval, ANodeCountBeyondSixtyFourBitsIsRefused)
+{
+    // Four dimensions of 2^16 breakpoints make 2^64 nodes, 0 in 64-bit
+    // arithmetic: an empty table must not pass for that grid.
+    std::vector<double> b(65536);
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<double>(i);
+    array row = make_matrix(1, b.size(), b);
+    array q = make_matrix(4, 0), empty = make_matrix(0, 0);
+    call_result r = run(gridval_gateway, 1, {&q, &empty, &row, &row, &row, &row});
+    expect_error(r,
+                 "table has 0 values but the breakpoint counts need more than "
+                 "18446744073709551615.");
+    EXPECT_EQ(r.identifier, "gridval:tableSize");
+}
+
 TEST(Gridval, NaNCoordinateGivesNaNForThatPointOnly)
 {
     example e;

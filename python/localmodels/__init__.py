@@ -1,0 +1,33 @@
+"""Models of nonlinear systems from data: the five plug-ins for numpy.
+
+The same core as the MEX plug-ins, giving the same results to the last bit
+and the same refusals, with numpy's conventions: points are rows.
+
+Functions
+---------
+nearpoly
+    Prediction from stored examples by local constant, linear and quadratic
+    fits, scored by leave-one-out error and combined.
+netsim
+    Output of a local-model network for a batch of points.
+dmat_inputs
+    Derivatives of a local-model network's outputs with respect to its
+    inputs, at one point.
+dmat_params
+    Derivatives of a local-model network's outputs with respect to its
+    parameters, at one point.
+gridval
+    Multilinear interpolation in a d-dimensional lookup table.
+
+Refused calls raise `Error` (a `ValueError`) with the plug-in's message and
+its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
+"""
+
+from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
+from ._errors import Error
+
+Error.__module__ = __name__
+
+__version__ = "0.1.0"
+
+__all__ = ["Error", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]

@@ -1,0 +1,260 @@
+// The Python front end, localmodels._core. The package's wrappers hand over
+// each argument as the array the MEX would receive (float64, Fortran order,
+// the MEX's dimensions), so that the arrays are described here exactly as
+// mex/describe.cpp describes mxArrays and the core's checks refuse the same
+// calls with the same messages. Then: size the outputs, take the workspace,
+// compute with the GIL released, free.
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/checks/arg.h"
+#include "core/checks/gridval.h"
+#include "core/checks/nearpoly.h"
+#include "core/checks/network.h"
+#include "core/common/error.h"
+#include "core/common/limits.h"
+
+namespace py = pybind11;
+
+namespace localmodels::python {
+
+namespace {
+
+// What describe.cpp gives for a full real double array of a's dimensions.
+checks::arg describe(const py::handle& h)
+{
+    if (!py::isinstance<py::array>(h)) throw py::type_error("localmodels._core: not an array");
+    const py::array a = py::reinterpret_borrow<py::array>(h);
+    checks::arg d;
+    d.cls = checks::elem_class::double_;
+    d.complex = false;
+    d.sparse = false;
+    const py::ssize_t nd = a.ndim();
+    d.rows = nd >= 1 ? static_cast<std::uint64_t>(a.shape(0)) : 1;
+    d.dim2 = nd >= 2 ? static_cast<std::uint64_t>(a.shape(1)) : 1;
+    // A product of dimensions after an empty first one can exceed 64 bits;
+    // saturated, it is still refused as too large.
+    std::uint64_t cols = 1;
+    bool beyond = false;
+    for (py::ssize_t k = 1; k < nd; ++k)
+        beyond =
+            beyond || __builtin_mul_overflow(cols, static_cast<std::uint64_t>(a.shape(k)), &cols);
+    d.cols = beyond ? ~std::uint64_t{0} : cols;
+    d.numel = static_cast<std::uint64_t>(a.size());
+    // The wrappers pass anything else only for arrays too large to copy,
+    // which require_double_array refuses before any check reads their data.
+    const bool laid_out = py::isinstance<py::array_t<double>>(a) &&
+                          (a.flags() & py::array::f_style) &&
+                          reinterpret_cast<std::uintptr_t>(a.data()) % alignof(double) == 0;
+    if (!laid_out && d.numel <= static_cast<std::uint64_t>(max_count))
+        throw py::type_error(
+            "localmodels._core: an argument is not a Fortran-ordered float64 array");
+    d.data = laid_out && d.numel > 0 ? a.data() : nullptr;
+    return d;
+}
+
+// The call's first min(nrhs, limit) arguments described into in[limit].
+checks::call describe_call(int nlhs, const py::list& args, checks::arg* in, int limit)
+{
+    const int nrhs = static_cast<int>(std::min<std::size_t>(args.size(), 1000));
+    for (int i = 0; i < nrhs && i < limit; ++i) in[i] = describe(args[i]);
+    return checks::call{nlhs, nrhs, in};
+}
+
+// Raises localmodels.Error with the refusal's message and identifier.
+void raise_if_failed(const error& e)
+{
+    if (!failed(e)) return;
+    const py::object type = py::module_::import("localmodels._errors").attr("Error");
+    const py::object value = type(py::str(e.message), py::str(e.id));
+    PyErr_SetObject(type.ptr(), value.ptr());
+    throw py::error_already_set();
+}
+
+// Runs work(first, last) over [0, count) in chunks, each with the GIL
+// released; between chunks a pending signal (Ctrl-C) ends the call with its
+// exception. `chunk` > 0 fixes the chunk size; 0 sizes the chunks from the
+// time the last one took, so that each takes about a tenth of a second.
+// Every item is computed as if alone, so the chunks change no result.
+template <class F>
+void in_chunks(int count, int chunk, F work)
+{
+    using clock = std::chrono::steady_clock;
+    constexpr double target_seconds = 0.1;
+    std::int64_t size = chunk > 0 ? chunk : 1;
+    for (std::int64_t first = 0; first < count;) {
+        const std::int64_t last = std::min<std::int64_t>(first + size, count);
+        const clock::time_point start = clock::now();
+        {
+            py::gil_scoped_release release;
+            work(static_cast<int>(first), static_cast<int>(last));
+        }
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+        if (chunk <= 0) {
+            const double seconds = std::chrono::duration<double>(clock::now() - start).count();
+            const double done = static_cast<double>(last - first), most = 8.0 * done;
+            const double fit = seconds > 0 ? target_seconds / seconds * done : most;
+            size = static_cast<std::int64_t>(std::clamp(fit, 1.0, most));
+        }
+        first = last;
+    }
+}
+
+// One workspace of `each` bytes for each of at most `threads` threads.
+std::vector<unsigned char> take_workspace(std::size_t each, int threads)
+{
+    return std::vector<unsigned char>(each * static_cast<std::size_t>(threads));
+}
+
+py::object nearpoly(const py::list& args, int nlhs, int chunk)
+{
+    checks::arg in[checks::nearpoly_inputs];
+    nearpoly::problem p;
+    nearpoly::settings s;
+    raise_if_failed(
+        checks::check_nearpoly(describe_call(nlhs, args, in, checks::nearpoly_inputs), &p, &s));
+
+    // Row q of coefs is column q of the MEX's n_coef-by-M output 2.
+    py::array_t<double> y(p.M);
+    py::array_t<double> coefs;
+    if (s.want_coefs) coefs = py::array_t<double>({p.M, s.n_coef});
+    double* out = y.mutable_data();
+    double* columns = s.want_coefs ? coefs.mutable_data() : nullptr;
+    const std::size_t each = nearpoly::workspace_size(p, s);
+    std::vector<unsigned char> memory = take_workspace(each, nearpoly::threads_for(p, s, 0, p.M));
+    in_chunks(p.M, chunk, [&](int first, int last) {
+        const int threads = nearpoly::threads_for(p, s, first, last);
+        nearpoly::predict(out, columns, p, s, first, last, threads, memory.data(),
+                          each * static_cast<std::size_t>(threads));
+    });
+    if (s.want_coefs) return py::make_tuple(y, coefs);
+    return std::move(y);
+}
+
+py::array_t<double> netsim(const py::list& args, int chunk)
+{
+    checks::arg in[checks::network_inputs];
+    checks::network_call a;
+    int N;
+    raise_if_failed(
+        checks::check_netsim(describe_call(1, args, in, checks::network_inputs), &a, &N));
+
+    // (N, p) in C order is the MEX's p-by-N output.
+    py::array_t<double> y({N, a.net.p});
+    double* out = y.mutable_data();
+    const std::size_t each = network::simulate_workspace_size(a.net);
+    std::vector<unsigned char> memory =
+        take_workspace(each, network::simulate_threads_for(a.net, 0, N));
+    in_chunks(N, chunk, [&](int first, int last) {
+        const int threads = network::simulate_threads_for(a.net, first, last);
+        network::simulate(out, a.x, a.net, a.options, first, last, threads, memory.data(),
+                          each * static_cast<std::size_t>(threads));
+    });
+    return y;
+}
+
+// Zero-filled float64 arrays, as mxCreateDoubleMatrix: a matrix in
+// Fortran order, and a vector.
+py::array_t<double, py::array::f_style> zeros(py::ssize_t rows, py::ssize_t cols)
+{
+    py::array_t<double, py::array::f_style> a({rows, cols});
+    std::fill_n(a.mutable_data(), a.size(), 0.0);
+    return a;
+}
+
+py::array_t<double> zeros(py::ssize_t count)
+{
+    py::array_t<double> a(count);
+    std::fill_n(a.mutable_data(), a.size(), 0.0);
+    return a;
+}
+
+py::tuple dmat_inputs(const py::list& args)
+{
+    checks::arg in[checks::network_inputs];
+    checks::network_call a;
+    raise_if_failed(
+        checks::check_dmat_inputs(describe_call(2, args, in, checks::network_inputs), &a));
+
+    py::array_t<double, py::array::f_style> dx = zeros(a.net.n, a.net.p);
+    py::array_t<double> y = zeros(a.net.p);
+    double* d = dx.mutable_data();
+    double* out = y.mutable_data();
+    std::vector<unsigned char> memory =
+        take_workspace(network::input_derivatives_workspace_size(a.net), 1);
+    {
+        py::gil_scoped_release release;
+        network::input_derivatives(d, out, a.x, a.net, a.options, memory.data(), memory.size());
+    }
+    return py::make_tuple(dx, y);
+}
+
+// selection: 0 to 255 as a uint8 scalar input, or -1 for none.
+py::tuple dmat_params(const py::list& args, int selection)
+{
+    checks::arg in[checks::network_inputs];
+    const checks::call base = describe_call(2, args, in, checks::network_inputs - 1);
+    if (base.nrhs != checks::in_selection)
+        throw py::type_error("localmodels._core: dmat_params takes seven arrays");
+    const unsigned char byte = static_cast<unsigned char>(selection);
+    if (selection >= 0)
+        in[checks::in_selection] =
+            checks::arg{checks::elem_class::integer, false, false, 1, 1, 1, 1, &byte};
+    checks::network_call a;
+    unsigned selected;
+    std::int64_t R;
+    raise_if_failed(checks::check_dmat_params(
+        checks::call{2, base.nrhs + (selection >= 0 ? 1 : 0), in}, &a, &selected, &R));
+
+    py::array_t<double, py::array::f_style> dp = zeros(R, a.net.p);
+    py::array_t<double> y = zeros(a.net.p);
+    if (R > 0) {  // nothing selected: y stays zero, as in the MEX
+        double* d = dp.mutable_data();
+        double* out = y.mutable_data();
+        std::vector<unsigned char> memory =
+            take_workspace(network::parameter_derivatives_workspace_size(a.net), 1);
+        py::gil_scoped_release release;
+        network::parameter_derivatives(d, out, a.x, a.net, a.options, selected, memory.data(),
+                                       memory.size());
+    }
+    return py::make_tuple(dp, y);
+}
+
+py::array_t<double> gridval(const py::list& args, int chunk)
+{
+    checks::arg in[checks::gridval_inputs];
+    gridval::problem p;
+    raise_if_failed(checks::check_gridval(describe_call(1, args, in, checks::gridval_inputs), &p));
+
+    py::array_t<double> v(p.N);
+    double* out = v.mutable_data();
+    const std::size_t each = gridval::workspace_size(p);
+    std::vector<unsigned char> memory = take_workspace(each, gridval::threads_for(p, 0, p.N));
+    in_chunks(p.N, chunk, [&](int first, int last) {
+        const int threads = gridval::threads_for(p, first, last);
+        gridval::interpolate(out, p, first, last, threads, memory.data(),
+                             each * static_cast<std::size_t>(threads));
+    });
+    return v;
+}
+
+}  // namespace
+
+}  // namespace localmodels::python
+
+PYBIND11_MODULE(_core, m)
+{
+    namespace lp = localmodels::python;
+    m.doc() = "The compiled core of localmodels; call it through the package's functions.";
+    m.def("nearpoly", &lp::nearpoly, py::arg("args"), py::arg("nlhs"), py::arg("chunk"));
+    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("chunk"));
+    m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"));
+    m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
+    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
+}
