@@ -3,17 +3,18 @@
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
 # --no-history: Octave 7 otherwise prints an "error:" line at every exit.
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev clang-format \
+           clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user \
            pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
            python3-wheel python3-venv python3-matplotlib
 
-.PHONY: all demo test setup configure build plugins dist sanitize fuzz mutate valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind clean
 
 all: build
 
@@ -63,9 +64,21 @@ sanitize: setup
 	  -DLOCALMODELS_WERROR=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
-test: build sanitize
+# The two GoogleTest suites under ThreadSanitizer (Clang): test_threads.cpp
+# runs every threaded worker on 2, 3 and 7 threads, and `make test` sets
+# LOCALMODELS_THREADS=3 so that the plug-ins' calls run threaded too.
+tsan: setup
+	CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -DTHREAD_SANITIZE=ON \
+	  -DBUILD_OCTAVE_PLUGINS=OFF -DBUILD_BENCHMARKS=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+	  -DLOCALMODELS_WERROR=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests plugin_tests
+
+test: build sanitize tsan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(TSAN_BUILD) && LOCALMODELS_THREADS=3 TSAN_OPTIONS=halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) -L gtest
 
 # A longer fuzzing run: make fuzz FUZZ_SECONDS=600
 fuzz: sanitize
@@ -87,4 +100,4 @@ valgrind: build
 	@! grep -E '\.mex' $(BUILD)/valgrind.log
 
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
