@@ -13,11 +13,13 @@ struct scratch {
     detail::lane_scratch lanes;
 };
 
-scratch lay_out(workspace* w, const view& net)
+// The lane scratch only for blocks with vectors of points (it is counted
+// always): a call of one point clears no more memory than it needs.
+scratch lay_out(workspace* w, const view& net, bool lanes)
 {
     scratch s;
     s.point = detail::take_point_state(w, net, nullptr);
-    s.lanes = detail::take_lane_scratch(w, net);
+    s.lanes = lanes ? detail::take_lane_scratch(w, net) : detail::lane_scratch{};
     return s;
 }
 
@@ -26,7 +28,7 @@ scratch lay_out(workspace* w, const view& net)
 std::size_t simulate_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
-    lay_out(&w, net);
+    lay_out(&w, net, true);
     return bytes_needed(w);
 }
 
@@ -40,13 +42,14 @@ int simulate_threads_for(const view& net, int first, int last)
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
               int threads, void* memory, std::size_t bytes)
 {
-    const simd::level level = simd::chosen();
+    // Fewer points than two of the narrowest vectors go one at a time.
+    const simd::level level = last - first >= 4 ? simd::chosen() : simd::level::scalar;
     const std::size_t each = bytes / static_cast<std::size_t>(threads);
     threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int t, std::size_t begin, std::size_t end) {
                      workspace w = memory_workspace(threads::share(memory, each, t), each);
-                     scratch s = lay_out(&w, net);
                      const int b = static_cast<int>(begin), e = static_cast<int>(end);
+                     scratch s = lay_out(&w, net, level != simd::level::scalar && e - b >= 4);
                      for (int k = detail::simulate_lanes(level, out, x, net, o, s.lanes, b, e);
                           k < e; ++k)
                          evaluate_point(out + detail::at2(0, k, net.p), &s.point,
