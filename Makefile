@@ -11,7 +11,7 @@ OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
            clang libclang-rt-14-dev clang-format
 
-.PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind bench clean
 
 all: build
 
@@ -79,6 +79,23 @@ valgrind: build
 	@grep -E 'ERROR SUMMARY|definitely lost:' $(BUILD)/valgrind.log
 	@! grep -E 'Invalid (read|write)|uninitialised' $(BUILD)/valgrind.log
 	@! grep -E '\.mex' $(BUILD)/valgrind.log
+
+# Benchmarks: every workload in Google Benchmark (medians of
+# BENCH_REPETITIONS), then the plug-ins timed from Octave, then the peers in
+# Python when scipy and scikit-learn import; each prints its ratios.
+BENCH_REPETITIONS ?= 7
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins
+	for p in bench_gridval bench_netsim bench_calls bench_nearpoly; do \
+	  $(BUILD)/bench/$$p --benchmark_repetitions=$(BENCH_REPETITIONS) \
+	    --benchmark_report_aggregates_only=true || exit 1; \
+	done
+	$(OCTAVE) --eval "addpath('$(CURDIR)/bench'); octave_bench('$(CURDIR)/$(BUILD)', $(BENCH_REPETITIONS))"
+	@if /usr/bin/python3 -c 'import scipy, sklearn' 2>/dev/null; then \
+	  /usr/bin/python3 bench/peers.py $(BUILD) $(BENCH_REPETITIONS); \
+	else \
+	  echo "Peers skipped: install python3-scipy and python3-sklearn to time them."; \
+	fi
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD)

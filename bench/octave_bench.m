@@ -13,7 +13,7 @@ function octave_bench(build, repetitions)
   addpath(fullfile(build, 'bench'));
   rand('state', 1);
   times = struct();
-  results = {};
+  results = cell(0, 5);  % name, plug-in, reference, target, ratio if not their quotient
 
   % Lookup tables: GV1, GV2, GV4.
   b = linspace(0, 1, 1000);
@@ -21,22 +21,22 @@ function octave_bench(build, repetitions)
   Q = rand(1, 1e6);
   times.GV1 = median_time(@() gridval(Q, T, b), repetitions);
   results(end+1, :) = {'GV1 gridval / interp1', times.GV1, ...
-                    median_time(@() interp1(b, T, Q), repetitions), 0};
+                    median_time(@() interp1(b, T, Q), repetitions), 0, []};
   b = linspace(0, 1, 200);
   T = rand(200, 200);
   Q = rand(2, 1e6);
   times.GV2 = median_time(@() gridval(Q, T, b, b), repetitions);
   results(end+1, :) = {'GV2 gridval / interp2', times.GV2, ...
-                    median_time(@() interp2(b, b, T.', Q(1, :), Q(2, :)), repetitions), 0};
+                    median_time(@() interp2(b, b, T.', Q(1, :), Q(2, :)), repetitions), 0, []};
   results(end+1, :) = {'GV2 gridval / interpn', times.GV2, ...
-                    median_time(@() interpn(b, b, T, Q(1, :), Q(2, :)), repetitions), 0};
+                    median_time(@() interpn(b, b, T, Q(1, :), Q(2, :)), repetitions), 0, []};
   b = linspace(0, 1, 20);
   T = rand(20, 20, 20, 20);
   Q = rand(4, 1e5);
   times.GV4 = median_time(@() gridval(Q, T, b, b, b, b), repetitions);
   results(end+1, :) = {'GV4 gridval / interpn', times.GV4, ...
                     median_time(@() interpn(b, b, b, b, T, Q(1, :), Q(2, :), Q(3, :), Q(4, :)), ...
-                                repetitions), 0};
+                                repetitions), 0, []};
 
   % The network: NS, and one point per call.
   [X, C, A, Th] = network(4, 2, 40, 1e5);
@@ -52,8 +52,7 @@ function octave_bench(build, repetitions)
   [t, ratio] = one_point_times(500, 20 * repetitions, x, C, A, Th);
   names = {'netsim', 'dmat_inputs', 'dmat_params'};
   for k = 1:3
-    results(end+1, :) = {[names{k} ', one point / read_inputs.mex'], t(k + 1), t(1), 1.5};
-    results{end, 5} = ratio(k);
+    results(end+1, :) = {[names{k} ', one point / read_inputs.mex'], t(k + 1), t(1), 1.5, ratio(k)};
   end
 
   % nearpoly: NP3 on 1 thread and on the threads it chooses.
@@ -69,8 +68,8 @@ function octave_bench(build, repetitions)
   for r = 1:size(results, 1)
     [name, mine, theirs, target] = results{r, 1:4};
     ratio = mine / theirs;
-    if numel(results(r, :)) >= 5 && ~isempty(results{r, 5})
-      ratio = results{r, 5};
+    if ~isempty(results{r, 5})
+      ratio = results{r, 5};  % the median of the rounds' ratios
     end
     verdict = '';
     if target > 0

@@ -43,13 +43,16 @@ void evaluate_point(double* y, point_state* s, const double* x, const view& net,
     const int n = net.n, p = net.p, c = net.c;
     const std::size_t nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     const std::size_t page = static_cast<std::size_t>(p) * (static_cast<std::size_t>(n) + 1);
+    // All differences before any distance: a distance reads them long after
+    // they are stored, not while the stores are still on their way.
     for (int i = 0; i < c; ++i) {
         const double* centre = net.centres + at2(0, i, n);
         double* d = s->differences + at2(0, i, n);
         for (int k = 0; k < n; ++k) d[k] = x[k] - centre[k];
-        s->validities[i] =
-            norm_distance(net.norm_matrices + nn * static_cast<std::size_t>(i), d, n);
     }
+    for (int i = 0; i < c; ++i)
+        s->validities[i] = norm_distance(net.norm_matrices + nn * static_cast<std::size_t>(i),
+                                         s->differences + at2(0, i, n), n);
     transform(s->validities, c, o);
 
     double sum = validity_sum_start;
