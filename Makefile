@@ -14,7 +14,7 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
            python3-wheel python3-venv python3-matplotlib
 
-.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench clean
 
 all: build
 
@@ -98,6 +98,23 @@ valgrind: build
 	@grep -E 'ERROR SUMMARY|definitely lost:' $(BUILD)/valgrind.log
 	@! grep -E 'Invalid (read|write)|uninitialised' $(BUILD)/valgrind.log
 	@! grep -E '\.mex' $(BUILD)/valgrind.log
+
+# Benchmarks: every workload in Google Benchmark (medians of
+# BENCH_REPETITIONS), then the plug-ins timed from Octave, then the peers in
+# Python when scipy and scikit-learn import; each prints its ratios.
+BENCH_REPETITIONS ?= 7
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins
+	for p in bench_gridval bench_netsim bench_calls bench_nearpoly; do \
+	  $(BUILD)/bench/$$p --benchmark_repetitions=$(BENCH_REPETITIONS) \
+	    --benchmark_report_aggregates_only=true || exit 1; \
+	done
+	$(OCTAVE) --eval "addpath('$(CURDIR)/bench'); octave_bench('$(CURDIR)/$(BUILD)', $(BENCH_REPETITIONS))"
+	@if /usr/bin/python3 -c 'import scipy, sklearn' 2>/dev/null; then \
+	  /usr/bin/python3 bench/peers.py $(BUILD) $(BENCH_REPETITIONS); \
+	else \
+	  echo "Peers skipped: install python3-scipy and python3-sklearn to time them."; \
+	fi
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
