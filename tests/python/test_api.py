@@ -192,7 +192,7 @@ def test_the_gil_is_released_while_computing(monkeypatch):
     # One chunk for the whole call: were the GIL held, this thread would
     # stop for all of it.
     monkeypatch.setattr(_api, "_chunk", 10**6)
-    call = long_nearpoly(3000)
+    call = long_nearpoly(30000)
     worker = threading.Thread(target=call)
     started = time.perf_counter()
     worker.start()
