@@ -35,7 +35,9 @@ std::size_t simulate_workspace_size(const view& net)
 int simulate_threads_for(const view& net, int first, int last)
 {
     // Distances, one exponential or power per cluster, the local models.
-    const double cost = static_cast<double>(net.c) * (net.n * net.n + net.p * net.n + 20);
+    // In doubles: n and p may each be near the 32-bit limit when c is 0.
+    const double n = net.n, p = net.p;
+    const double cost = static_cast<double>(net.c) * (n * n + p * n + 20);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
 }
 
