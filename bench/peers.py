@@ -2,11 +2,13 @@
 """Times the peers of the benchmark workloads on the same data as the
 Google Benchmark programs (scipy's map_coordinates and numpy.interp for
 gridval, scikit-learn's k-d tree KNN for nearpoly, a numpy loop over the
-clusters and its exp calls for netsim), runs those programs in the same
-run, and prints every ratio against its target. With the file that
-bench/octave_bench.m writes, the Octave timings are compared too.
+clusters and its exp calls for netsim) and those programs themselves, in
+alternating rounds, and prints for every ratio the median of its rounds
+against its target: the machine's speed drifts, so both sides of a ratio
+are measured close together. With the file that bench/octave_bench.m
+writes, the Octave timings are compared too (against the peers' medians).
 
-usage: peers.py BUILD_DIR [REPETITIONS]
+usage: peers.py BUILD_DIR [ROUNDS]
 """
 import json
 import os
@@ -108,7 +110,7 @@ def nearpoly_peers(repetitions):
     return {"NP3": median_time(knn, repetitions)}
 
 
-def ours(build, program, pattern, repetitions):
+def ours(build, program, pattern, repetitions=3):
     """Medians (s) of a benchmark program's runs whose names match `pattern`."""
     out = os.path.join(build, "bench", program + ".json")
     subprocess.run([os.path.join(build, "bench", program), "--benchmark_filter=" + pattern,
@@ -138,47 +140,62 @@ def octave_times(build):
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    repetitions = int(sys.argv[2]) if len(sys.argv) > 2 else 7
-    peer = {}
-    peer.update(gridval_peers(repetitions))
-    peer.update(netsim_peers(repetitions))
-    peer.update(nearpoly_peers(repetitions))
-    mine = {}
-    mine.update(ours(build, "bench_gridval", "GV", repetitions))
-    mine.update(ours(build, "bench_netsim", "NS", repetitions))
-    mine.update(ours(build, "bench_nearpoly", "NP3", repetitions))
-    octave = octave_times(build)
-
+    rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+    # name, our benchmark, peer, target (0: for information)
     rows = [
-        ("GV1 gridval (2 threads)", mine.get("GV1/threads:auto"), "map_coordinates", peer["GV1"], 0.5),
-        ("GV1 gridval (1 thread)", mine.get("GV1/threads:1"), "map_coordinates", peer["GV1"], 0),
-        ("GV1 gridval (2 threads)", mine.get("GV1/threads:auto"), "numpy.interp", peer["GV1 numpy.interp"], 0),
-        ("GV2 gridval (2 threads)", mine.get("GV2/threads:auto"), "map_coordinates", peer["GV2"], 0.5),
-        ("GV2 gridval (1 thread)", mine.get("GV2/threads:1"), "map_coordinates", peer["GV2"], 0),
-        ("GV4 gridval (2 threads)", mine.get("GV4/threads:auto"), "map_coordinates", peer["GV4"], 0.5),
-        ("GV4 gridval (1 thread)", mine.get("GV4/threads:1"), "map_coordinates", peer["GV4"], 0),
-        ("NP3 nearpoly (1 thread)", mine.get("NP3/threads:1"), "KNN k-d tree", peer["NP3"], 2.5),
-        ("NP3 nearpoly (2 threads)", mine.get("NP3/threads:2"), "KNN k-d tree", peer["NP3"], 1.3),
-        ("NS netsim (1 thread)", mine.get("NS/threads:1"), "numpy exp calls", peer["NS exp calls"], 1.3),
-        ("NS netsim (1 thread)", mine.get("NS/threads:1"), "numpy loop", peer["NS numpy loop"], 0),
-        ("NS netsim (2 threads)", mine.get("NS/threads:2"), "numpy loop", peer["NS numpy loop"], 0),
+        ("GV1 gridval (2 threads)", "GV1/threads:auto", "GV1", 0.5),
+        ("GV1 gridval (1 thread)", "GV1/threads:1", "GV1", 0),
+        ("GV1 gridval (2 threads)", "GV1/threads:auto", "GV1 numpy.interp", 0),
+        ("GV2 gridval (2 threads)", "GV2/threads:auto", "GV2", 0.5),
+        ("GV2 gridval (1 thread)", "GV2/threads:1", "GV2", 0),
+        ("GV4 gridval (2 threads)", "GV4/threads:auto", "GV4", 0.5),
+        ("GV4 gridval (1 thread)", "GV4/threads:1", "GV4", 0),
+        ("NP3 nearpoly (1 thread)", "NP3/threads:1", "NP3", 2.5),
+        ("NP3 nearpoly (2 threads)", "NP3/threads:2", "NP3", 1.3),
+        ("NS netsim (1 thread)", "NS/threads:1", "NS exp calls", 1.3),
+        ("NS netsim (1 thread)", "NS/threads:1", "NS numpy loop", 0),
+        ("NS netsim (2 threads)", "NS/threads:2", "NS numpy loop", 0),
     ]
-    for name, key, peer_name, target in (("GV1", "GV1", "map_coordinates", 0.5),
-                                         ("GV2", "GV2", "map_coordinates", 0.5),
-                                         ("GV4", "GV4", "map_coordinates", 0.5),
-                                         ("NP3", "NP3", "KNN k-d tree", 1.3),
-                                         ("NS", "NS exp calls", "numpy exp calls", 1.3)):
-        if name in octave:
-            rows.append((name + " from Octave", octave[name], peer_name, peer[key], target))
+    names = {"GV1": "map_coordinates", "GV2": "map_coordinates", "GV4": "map_coordinates",
+             "GV1 numpy.interp": "numpy.interp", "NP3": "KNN k-d tree",
+             "NS exp calls": "numpy exp calls", "NS numpy loop": "numpy loop"}
+    peer_times, our_times, ratios = {}, {}, {}
+    for _ in range(rounds):
+        peer = {}
+        peer.update(gridval_peers(3))
+        peer.update(netsim_peers(3))
+        peer.update(nearpoly_peers(3))
+        mine = {}
+        mine.update(ours(build, "bench_gridval", "GV"))
+        mine.update(ours(build, "bench_netsim", "NS/threads"))
+        mine.update(ours(build, "bench_nearpoly", "NP3"))
+        for k, v in peer.items():
+            peer_times.setdefault(k, []).append(v)
+        for k, v in mine.items():
+            our_times.setdefault(k, []).append(v)
+        for r, (_, key, peer_key, _) in enumerate(rows):
+            if key in mine:
+                ratios.setdefault(r, []).append(mine[key] / peer[peer_key])
 
-    print("\n%-28s %10s  %-16s %10s %8s %7s" % ("workload", "ours", "peer", "peer", "ratio", "target"))
-    for name, t, peer_name, p, target in rows:
-        if t is None:
+    print("\n%d rounds; times are medians, ratios the medians of the rounds' ratios" % rounds)
+    print("%-28s %10s  %-16s %10s %8s %7s" % ("workload", "ours", "peer", "peer", "ratio", "target"))
+    for r, (name, key, peer_key, target) in enumerate(rows):
+        if r not in ratios:
             continue
-        ratio = t / p
-        verdict = ("met" if ratio <= target else "NOT met") if target > 0 else ""
-        shown = "%.2f" % target if target > 0 else ""
-        print("%-28s %9.4fs  %-16s %9.4fs %8.3f %7s %s" % (name, t, peer_name, p, ratio, shown, verdict))
+        show(name, float(np.median(our_times[key])), names[peer_key],
+             float(np.median(peer_times[peer_key])), float(np.median(ratios[r])), target)
+    octave = octave_times(build)
+    for name, key, target in (("GV1", "GV1", 0.5), ("GV2", "GV2", 0.5), ("GV4", "GV4", 0.5),
+                              ("NP3", "NP3", 1.3), ("NS", "NS exp calls", 1.3)):
+        if name in octave:
+            p = float(np.median(peer_times[key]))
+            show(name + " from Octave", octave[name], names[key], p, octave[name] / p, target)
+
+
+def show(name, t, peer_name, p, ratio, target):
+    verdict = ("met" if ratio <= target else "NOT met") if target > 0 else ""
+    shown = "%.2f" % target if target > 0 else ""
+    print("%-28s %9.4fs  %-16s %9.4fs %8.3f %7s %s" % (name, t, peer_name, p, ratio, shown, verdict))
 
 
 if __name__ == "__main__":

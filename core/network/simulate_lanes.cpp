@@ -24,23 +24,31 @@ using vec = lanes<L>;
 
 // The argument of the validity function at every cluster, for both
 // vectors: -d for exp(-d), d + 1e-100 for the power, d for the distance.
-template <int L>
-__attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* d, const vec<L>* xs,
-                                                     const view& net, const options& o)
+// With the input count N fixed (N > 0), the loops unroll and the
+// differences stay in registers; N = 0 reads n from the network.
+template <int L, int N>
+__attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* scratch,
+                                                     const vec<L>* xs, const view& net,
+                                                     const options& o)
 {
-    const int n = net.n;
+    const int n = N > 0 ? N : net.n;
     const std::size_t nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     for (int i = 0; i < net.c; ++i) {
         const double* centre = net.centres + at2(0, i, n);
         const double* a = net.norm_matrices + nn * static_cast<std::size_t>(i);
+        vec<L> own[N > 0 ? 2 * N : 1];
+        vec<L>* d = N > 0 ? own : scratch;
+#pragma GCC unroll 8
         for (int k = 0; k < n; ++k) {
             const double ck = centre[k];
             d[2 * k] = xs[2 * k] - ck;
             d[2 * k + 1] = xs[2 * k + 1] - ck;
         }
         vec<L> w0 = {}, w1 = {};
+#pragma GCC unroll 8
         for (int s = 0; s < n; ++s) {
             const vec<L> ds0 = d[2 * s], ds1 = d[2 * s + 1];
+#pragma GCC unroll 8
             for (int r = s + 1; r < n; ++r) {
                 const double ars = a[at2(r, s, n)];
                 w0 = ars * ds0 * d[2 * r] + w0;
@@ -49,6 +57,7 @@ __attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* d, co
         }
         w0 = w0 + w0;
         w1 = w1 + w1;
+#pragma GCC unroll 8
         for (int k = 0; k < n; ++k) {
             const double akk = a[at2(k, k, n)];
             const vec<L> dk0 = d[2 * k], dk1 = d[2 * k + 1];
@@ -84,17 +93,18 @@ __attribute__((always_inline)) inline void validities(vec<L>* w, const vec<L>* a
 }
 
 // Output j of both vectors: the blend of the local models, normalised or not.
-template <int L>
+template <int L, int N>
 __attribute__((always_inline)) inline void output(vec<L>* y, int j, const vec<L>* sum,
                                                   const vec<L>* w, const vec<L>* xs,
                                                   const view& net, const options& o)
 {
-    const int n = net.n, p = net.p;
+    const int n = N > 0 ? N : net.n, p = net.p;
     const std::size_t page = static_cast<std::size_t>(p) * (static_cast<std::size_t>(n) + 1);
     vec<L> y0 = {}, y1 = {};
     for (int i = 0; i < net.c; ++i) {
         const double* theta = net.consequents + page * static_cast<std::size_t>(i);
         vec<L> v0 = {}, v1 = {};
+#pragma GCC unroll 8
         for (int k = 0; k < n; ++k) {
             const double t = theta[at2(j, k, p)];
             v0 = xs[2 * k] * t + v0;
@@ -111,7 +121,7 @@ __attribute__((always_inline)) inline void output(vec<L>* y, int j, const vec<L>
 }
 
 // Points t … t + 2L - 1: columns t … t + 2L - 1 of x and of out.
-template <int L>
+template <int L, int N>
 __attribute__((always_inline)) inline void points(double* out, const double* x, const view& net,
                                                   const options& o, const lane_scratch& s, int t)
 {
@@ -121,7 +131,7 @@ __attribute__((always_inline)) inline void points(double* out, const double* x, 
     for (int k = 0; k < net.n; ++k)
         for (int l = 0; l < 2 * L; ++l) xs[2 * k + l / L][l % L] = x[at2(k, t + l, net.n)];
 
-    distances<L>(args, reinterpret_cast<vec<L>*>(s.d), xs, net, o);
+    distances<L, N>(args, reinterpret_cast<vec<L>*>(s.d), xs, net, o);
     if (o.kind == validity::distance)
         w = args;
     else
@@ -135,19 +145,34 @@ __attribute__((always_inline)) inline void points(double* out, const double* x, 
     }
     for (int j = 0; j < net.p; ++j) {
         vec<L> y[2];
-        output<L>(y, j, sum, w, xs, net, o);
+        output<L, N>(y, j, sum, w, xs, net, o);
         for (int l = 0; l < 2 * L; ++l) out[at2(j, t + l, net.p)] = y[l / L][l % L];
     }
 }
 
+template <int L, int N>
+__attribute__((always_inline)) inline int run_n(double* out, const double* x, const view& net,
+                                                const options& o, const lane_scratch& s, int begin,
+                                                int end)
+{
+    int t = begin;
+    for (; end - t >= 2 * L; t += 2 * L) points<L, N>(out, x, net, o, s, t);
+    return t;
+}
+
+// The common small input counts get kernels of their own.
 template <int L>
 __attribute__((always_inline)) inline int run(double* out, const double* x, const view& net,
                                               const options& o, const lane_scratch& s, int begin,
                                               int end)
 {
-    int t = begin;
-    for (; end - t >= 2 * L; t += 2 * L) points<L>(out, x, net, o, s, t);
-    return t;
+    switch (net.n) {
+        case 1: return run_n<L, 1>(out, x, net, o, s, begin, end);
+        case 2: return run_n<L, 2>(out, x, net, o, s, begin, end);
+        case 3: return run_n<L, 3>(out, x, net, o, s, begin, end);
+        case 4: return run_n<L, 4>(out, x, net, o, s, begin, end);
+        default: return run_n<L, 0>(out, x, net, o, s, begin, end);
+    }
 }
 
 // SSE2 on x86-64 and NEON on aarch64 are the baselines: no target needed.
