@@ -7,6 +7,7 @@
 #include "core/common/threads.h"
 #include "core/common/workspace.h"
 #include "core/nearpoly/stages.h"
+#include "core/nearpoly/tree.h"
 
 namespace localmodels::nearpoly {
 
@@ -16,10 +17,10 @@ using detail::candidate_list;
 using detail::candidate_lists;
 using detail::fit_storage;
 
-// Everything one call's queries share.
+// Everything one thread's queries share.
 struct scratch {
-    double* diff;       // N-by-n differences to the query
-    double* distances;  // N
+    double* diff;       // K-by-n differences of the neighbours to the query
+    double* distances;  // N, without a tree
     int* index;         // K + 1 neighbour rows
     double* dist;       // K + 2 neighbour distances; [0] the head sentinel 0.0
     candidate_lists lists;
@@ -57,8 +58,8 @@ fit_storage take_fit_storage(workspace* w, const family_settings& f)
 scratch lay_out(workspace* w, const problem& p, const settings& s)
 {
     scratch sc = {};
-    sc.diff = take<double>(w, static_cast<std::size_t>(p.N) * p.n);
-    sc.distances = take<double>(w, p.N);
+    sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
+    sc.distances = detail::use_tree(p.N, p.n, s.K) ? nullptr : take<double>(w, p.N);
     sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
     sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
     if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
@@ -95,13 +96,13 @@ void score_families(scratch* sc, const problem& p, const settings& s)
             constant_fits(list, fam, sc->index, p.data_y);
         else
             fit_family(list, &sc->fits[f], fam, f == quadratic_family, sc->diff, sc->index,
-                       p.data_y, p.N, p.n, s.cov_init);
+                       p.data_y, s.K, p.n, s.cov_init);
     }
 }
 
 // Queries [first, last) on one thread, in one workspace.
-void predict_block(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, void* memory, std::size_t bytes)
+void predict_block(double* out, double* coefs, const problem& p, const settings& s,
+                   const detail::tree* t, int first, int last, void* memory, std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
     scratch sc = lay_out(&w, p, s);
@@ -115,14 +116,22 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = nan;
             continue;
         }
-        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, p.data_x, p.query_x, q,
-                                p.M, p.weights, p.N, p.n, s.K);
+        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, t, p.data_x, p.query_x,
+                                q, p.M, p.weights, p.N, p.n, s.K);
         score_families(&sc, p, s);
         combine(&out[q], column, sc.accum, sc.lists, s);
     }
 }
 
 }  // namespace
+
+std::size_t index_size(const problem& p, const settings& s)
+{
+    if (!detail::use_tree(p.N, p.n, s.K)) return 0;
+    workspace w = counting_workspace();
+    detail::take_tree(&w, p.N, p.n);
+    return bytes_needed(w);
+}
 
 std::size_t workspace_size(const problem& p, const settings& s)
 {
@@ -133,8 +142,10 @@ std::size_t workspace_size(const problem& p, const settings& s)
 
 int threads_for(const problem& p, const settings& s, int first, int last)
 {
-    // Distances and the ordered list, then each family's fits and scores.
-    double cost = static_cast<double>(p.N) * (p.n + 2);
+    // The search, then each family's fits and scores. A search through the
+    // tree visits a few leaves per neighbour.
+    double cost = detail::use_tree(p.N, p.n, s.K) ? 8.0 * s.K * (p.n + 2)
+                                                  : static_cast<double>(p.N) * (p.n + 2);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
@@ -143,11 +154,21 @@ int threads_for(const problem& p, const settings& s, int first, int last)
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
              int threads, void* memory, std::size_t bytes)
 {
-    const std::size_t each = bytes / static_cast<std::size_t>(threads);
+    if (first >= last) return;
+    const std::size_t shared = index_size(p, s);
+    detail::tree tree = {};
+    if (shared > 0) {
+        workspace w = memory_workspace(memory, shared);
+        tree = detail::take_tree(&w, p.N, p.n);
+        detail::build_tree(&tree, p.data_x, p.weights);
+    }
+    const detail::tree* t = shared > 0 ? &tree : nullptr;
+    void* rest = static_cast<unsigned char*>(memory) + shared;
+    const std::size_t each = (bytes - shared) / static_cast<std::size_t>(threads);
     threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
-                 [&](int t, std::size_t begin, std::size_t end) {
-                     predict_block(out, coefs, p, s, static_cast<int>(begin), static_cast<int>(end),
-                                   threads::share(memory, each, t), each);
+                 [&](int i, std::size_t begin, std::size_t end) {
+                     predict_block(out, coefs, p, s, t, static_cast<int>(begin),
+                                   static_cast<int>(end), threads::share(rest, each, i), each);
                  });
 }
 

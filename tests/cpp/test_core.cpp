@@ -112,7 +112,7 @@ TEST(Core, NearpolyWorkedExample)
     ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
     const np::problem p{data_x, data_y, &query, nullptr, 2, 1, 1};
     double y = 0;
-    exact_block ws(np::workspace_size(p, s));
+    exact_block ws(np::index_size(p, s) + np::workspace_size(p, s));
     np::predict(&y, nullptr, p, s, 0, 1, 1, ws.memory.get(), ws.bytes);
     EXPECT_NEAR(y, 31.0 / 26, 1e-15);
 }
@@ -151,7 +151,8 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
     }
 
     // nearpoly in both combination modes, with and without coefficients.
-    for (int N : {3, 40})
+    // N = 5000 searches through a tree.
+    for (int N : {3, 40, 5000})
         for (int n : {1, 2})
             for (int mode : {0, 1, 2, 3}) {
                 std::vector<double> x(static_cast<std::size_t>(N) * n), y(N), q(2 * n, 0.45);
@@ -175,7 +176,7 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 if (localmodels::failed(np::decode_settings(a, &st))) continue;
                 const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, 2};
                 std::vector<double> out(2), coefs(static_cast<std::size_t>(st.n_coef) * 2);
-                exact_block ws(np::workspace_size(p, st));
+                exact_block ws(np::index_size(p, st) + np::workspace_size(p, st));
                 np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, 2, 1,
                             ws.memory.get(), ws.bytes);
                 EXPECT_TRUE(std::isfinite(out[0]));

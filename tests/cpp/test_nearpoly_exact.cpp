@@ -45,6 +45,17 @@ void plain_search(std::vector<double>& diff, std::vector<int>& index, std::vecto
     }
 }
 
+// Rows index[0 .. K - 1] of the N-by-n matrix diff, in that order: the
+// neighbours' differences, K-by-n.
+std::vector<double> neighbour_rows(const std::vector<double>& diff, const std::vector<int>& index,
+                                   int N, int n, int K)
+{
+    std::vector<double> rows(static_cast<std::size_t>(K) * n);
+    for (int j = 0; j < n; ++j)
+        for (int t = 0; t < K; ++t) rows[t + j * K] = diff[index[t] + j * N];
+    return rows;
+}
+
 // The recursion and its score as written, each sum over b innermost.
 struct plain_candidate {
     double E;
@@ -112,13 +123,13 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
         for (double& v : w) v = std::round(rng.uniform(0, 2));
         for (int qi = 0; qi < M; ++qi) {
             const double* weights = trial % 2 ? w.data() : nullptr;
-            std::vector<double> diff(N * n), dist(K + 2, 0.0), diff2(N * n), dist2(K + 2, 0.0);
+            std::vector<double> diff(K * n), dist(K + 2, 0.0), diff2(N * n), dist2(K + 2, 0.0);
             std::vector<int> index(K + 1), index2(K + 1);
             std::vector<double> all(N);
-            find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), q.data(),
-                            qi, M, weights, N, n, K);
+            find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(),
+                            q.data(), qi, M, weights, N, n, K);
             plain_search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
-            EXPECT_EQ(diff, diff2);
+            EXPECT_EQ(diff, neighbour_rows(diff2, index2, N, n, K));
             EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + K),
                       std::vector<int>(index2.begin(), index2.begin() + K));
             EXPECT_EQ(std::vector<double>(dist.begin(), dist.begin() + K + 1),
@@ -154,7 +165,8 @@ TEST(NearpolyExact, RecursiveFitsMatchThePlainOrder)
         candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
         reset_list(&got, true);
         reset_list(&expected, true);
-        fit_family(&got, &fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
+        const std::vector<double> near = neighbour_rows(diff, index, N, n, k_max);
+        fit_family(&got, &fs, f, quadratic, near.data(), index.data(), y.data(), k_max, n, cov);
         for (const plain_candidate& c :
              plain_fits(diff, index, y, N, n, quadratic, k_min, k_max, w, cov))
             insert_candidate(&expected, c.E, c.theta[0], c.theta.data(), m);

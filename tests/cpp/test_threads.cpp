@@ -144,7 +144,7 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
         const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
         expect_same_for_every_split(M, [&](const ranges& rs, int threads) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::index_size(p, s) + np::workspace_size(p, s) * threads);
             for (auto r : rs)
                 np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads, ws.data(),
                             ws.size());
