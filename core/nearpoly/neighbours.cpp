@@ -38,8 +38,8 @@ void all_distances(double* __restrict s, const double* __restrict data_x, const 
 }
 
 // The pass over all examples in row order, each inserted by strict less-than.
-void search_all(double* distances, int* index, double* dist, const double* data_x,
-                const double* q, int M, const double* weights, int N, int n, int K)
+void search_all(double* distances, int* index, double* dist, const double* data_x, const double* q,
+                int M, const double* weights, int N, int n, int K)
 {
     const double inf = std::numeric_limits<double>::infinity();
     all_distances(distances, data_x, q, M, weights, N, n);

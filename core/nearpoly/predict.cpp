@@ -116,8 +116,8 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = nan;
             continue;
         }
-        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, t, p.data_x, p.query_x,
-                                q, p.M, p.weights, p.N, p.n, s.K);
+        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, t, p.data_x, p.query_x, q,
+                                p.M, p.weights, p.N, p.n, s.K);
         score_families(&sc, p, s);
         combine(&out[q], column, sc.accum, sc.lists, s);
     }
@@ -160,7 +160,7 @@ void predict(double* out, double* coefs, const problem& p, const settings& s, in
     if (shared > 0) {
         workspace w = memory_workspace(memory, shared);
         tree = detail::take_tree(&w, p.N, p.n);
-        detail::build_tree(&tree, p.data_x, p.weights);
+        detail::build_tree(&tree, p.data_x, p.weights, threads);
     }
     const detail::tree* t = shared > 0 ? &tree : nullptr;
     void* rest = static_cast<unsigned char*>(memory) + shared;

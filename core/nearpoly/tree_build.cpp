@@ -5,11 +5,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/common/threads.h"
 #include "core/nearpoly/tree.h"
 
 namespace localmodels::nearpoly::detail {
 
 namespace {
+
+// Examples from which the build runs on the call's threads.
+constexpr int parallel_build = 65536;
 
 // The smallest depth whose leaves hold at most leaf_size examples.
 int depth_for(int N)
@@ -35,30 +39,143 @@ int split_dimension(const double* cell, const double* weights, int n)
     return best;
 }
 
+// The examples in tree order while the tree is built: n coordinate
+// columns of N and the rows, permuted together.
+struct columns {
+    double* x;
+    int* rows;
+    std::size_t N;
+    int n;
+};
+
+inline void swap_at(const columns& c, int p, int q)
+{
+    for (int j = 0; j < c.n; ++j) std::swap(c.x[j * c.N + p], c.x[j * c.N + q]);
+    std::swap(c.rows[p], c.rows[q]);
+}
+
+// Whether position p comes before the element (v, r) in (key, row) order;
+// without a key, in row order. Without branches: the partition's outcomes
+// are unpredictable.
+inline bool before(const double* key, const int* rows, int p, double v, int r)
+{
+    if (!key) return rows[p] < r;
+    const double k = key[p];
+    return (k < v) | ((k == v) && rows[p] < r);  // rows are read on ties only
+}
+
+inline bool before(const columns& c, const double* key, int p, int q)
+{
+    return before(key, c.rows, p, key ? key[q] : 0.0, c.rows[q]);
+}
+
+// Hoare's scans over [l, r], all of it unplaced: returns the first
+// position of those not before (v, r).
+int finish(const columns& c, const double* key, int l, int r, double v, int rv)
+{
+    int i = l, j = r;
+    for (;;) {
+        while (i <= j && before(key, c.rows, i, v, rv)) ++i;
+        while (i <= j && !before(key, c.rows, j, v, rv)) --j;
+        if (i > j) return i;
+        swap_at(c, i++, j--);
+    }
+}
+
+// Partitions [a, b) around the element at p: returns its final position,
+// with the elements before it in front and the others behind. Blocks of
+// outcomes are taken without branches, as they are unpredictable, and only
+// misplaced elements move.
+int partition(const columns& c, const double* key, int a, int b, int p)
+{
+    constexpr int B = 64;
+    swap_at(c, p, a);
+    const double v = key ? key[a] : 0.0;
+    const int rv = c.rows[a];
+    // [a + 1, l) is before the pivot and (r, b) is not.
+    int l = a + 1, r = b - 1;
+    unsigned char left[B], right[B];
+    int nl = 0, nr = 0, sl = 0, sr = 0;
+    while (r - l + 1 >= 2 * B) {
+        if (nl == 0) {
+            sl = 0;
+            for (int k = 0; k < B; ++k) {
+                left[nl] = static_cast<unsigned char>(k);
+                nl += !before(key, c.rows, l + k, v, rv);
+            }
+        }
+        if (nr == 0) {
+            sr = 0;
+            for (int k = 0; k < B; ++k) {
+                right[nr] = static_cast<unsigned char>(k);
+                nr += before(key, c.rows, r - k, v, rv);
+            }
+        }
+        const int m = nl < nr ? nl : nr;
+        for (int k = 0; k < m; ++k) swap_at(c, l + left[sl + k], r - right[sr + k]);
+        nl -= m;
+        nr -= m;
+        sl += m;
+        sr += m;
+        if (nl == 0) l += B;
+        if (nr == 0) r -= B;
+    }
+    const int i = finish(c, key, l, r, v, rv);
+    swap_at(c, a, i - 1);
+    return i - 1;
+}
+
+// A pivot for selecting rank `mid` in [a, b): the sample element of the
+// same relative rank among positions drawn from `seed`, so that the range
+// left around mid shrinks fast and no order of the input defeats it.
+int pivot(const columns& c, const double* key, int a, int b, int mid, std::uint64_t* seed)
+{
+    const int count = b - a >= 2048 ? 31 : 3;
+    int drawn[31];
+    for (int s = 0; s < count; ++s) {
+        *seed = *seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        drawn[s] = a + static_cast<int>((*seed >> 33) % static_cast<std::uint64_t>(b - a));
+    }
+    for (int s = 1; s < count; ++s)
+        for (int u = s; u > 0 && before(c, key, drawn[u], drawn[u - 1]); --u)
+            std::swap(drawn[u], drawn[u - 1]);
+    const std::int64_t rank = static_cast<std::int64_t>(mid - a) * (count - 1) / (b - a - 1);
+    return drawn[rank];
+}
+
+// Rearranges [a, b) so that position mid holds the element of its rank in
+// (key, row) order, the elements before it in front and the others behind.
+void select(const columns& c, const double* key, int a, int b, int mid, std::uint64_t seed)
+{
+    while (b - a > 16) {
+        const int p = partition(c, key, a, b, pivot(c, key, a, b, mid, &seed));
+        if (p == mid) return;
+        if (mid < p)
+            b = p;
+        else
+            a = p + 1;
+    }
+    for (int p = a + 1; p < b; ++p)
+        for (int q = p; q > a && before(c, key, q, q - 1); --q) swap_at(c, q, q - 1);
+}
+
 // Splits internal node k (depth d, i-th of its depth) at its median; its
 // cell, in boxes, gives the children's cells.
-void split(tree* t, const double* data_x, const double* weights, std::size_t k, int d,
-           std::int64_t i)
+void split(tree* t, std::size_t k, int d, std::int64_t i, const double* weights)
 {
     const int n = t->n;
+    const std::size_t N = static_cast<std::size_t>(t->N);
     const int a = node_start(t->N, d, i), b = node_start(t->N, d, i + 1);
     const int mid = node_start(t->N, d + 1, 2 * i + 1);
     const double* cell = t->boxes + k * 2 * n;
     const int j = split_dimension(cell, weights, n);
-    int* rows = t->rows;
-    if (j < 0) {
-        std::nth_element(rows + a, rows + mid, rows + b);
-    } else {
-        const double* xj = data_x + static_cast<std::size_t>(j) * t->N;
-        // Rows break ties, so equal coordinates are split in row order.
-        std::nth_element(rows + a, rows + mid, rows + b,
-                         [xj](int r, int s) { return xj[r] < xj[s] || (xj[r] == xj[s] && r < s); });
-    }
+    const double* key = j < 0 ? nullptr : t->x + j * N;
+    select(columns{t->x, t->rows, N, n}, key, a, b, mid, k);
     double* left = t->boxes + (2 * k + 1) * 2 * n;
     double* right = left + 2 * n;
     std::copy(cell, cell + 2 * n, left);
     std::copy(cell, cell + 2 * n, right);
-    if (j >= 0) left[n + j] = right[j] = data_x[rows[mid] + static_cast<std::size_t>(j) * t->N];
+    if (key) left[n + j] = right[j] = key[mid];
 }
 
 // The box of all examples, the root's cell.
@@ -70,17 +187,6 @@ void bounding_box(double* box, const double* data_x, int N, int n)
         for (int r = 1; r < N; ++r) lo = std::min(lo, xj[r]), hi = std::max(hi, xj[r]);
         box[j] = lo;
         box[n + j] = hi;
-    }
-}
-
-// The coordinates in tree order.
-void gather(tree* t, const double* data_x)
-{
-    const std::size_t N = static_cast<std::size_t>(t->N);
-    for (int j = 0; j < t->n; ++j) {
-        const double* xj = data_x + j * N;
-        double* to = t->x + j * N;
-        for (std::size_t p = 0; p < N; ++p) to[p] = xj[t->rows[p]];
     }
 }
 
@@ -131,16 +237,22 @@ tree take_tree(workspace* w, int N, int n)
     return t;
 }
 
-void build_tree(tree* t, const double* data_x, const double* weights)
+void build_tree(tree* t, const double* data_x, const double* weights, int threads)
 {
     for (int r = 0; r < t->N; ++r) t->rows[r] = r;
+    std::copy(data_x, data_x + static_cast<std::size_t>(t->N) * t->n, t->x);
     bounding_box(t->boxes, data_x, t->N, t->n);
+    // The nodes of one depth hold disjoint ranges: threads may split them
+    // side by side, and the tree is the same for any count.
+    const int used = t->N >= parallel_build ? threads : 1;
     for (int d = 0; d < t->depth; ++d) {
-        const std::size_t first = (std::size_t{1} << d) - 1;
-        for (std::size_t i = 0; i <= first; ++i)
-            split(t, data_x, weights, first + i, d, static_cast<std::int64_t>(i));
+        const std::size_t first = (std::size_t{1} << d) - 1, count = first + 1;
+        const int here = count < static_cast<std::size_t>(used) ? static_cast<int>(count) : used;
+        threads::run(here, 0, count, [&](int, std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i)
+                split(t, first + i, d, static_cast<std::int64_t>(i), weights);
+        });
     }
-    gather(t, data_x);
     tighten(t);
 }
 

@@ -12,49 +12,17 @@
 #include <utility>
 
 #include "core/nearpoly/stages.h"
+#include "core/nearpoly/tree.h"
 #include "helpers.h"
 #include "host/standalone/gateways.h"
+#include "plain_search.h"
 
 using namespace localmodels::nearpoly;
 using namespace localmodels::nearpoly::detail;
 using namespace testing_helpers;
+using plain_search::neighbour_rows;
 
 namespace {
-
-// The search as written: example by example, dimension by dimension.
-void plain_search(std::vector<double>& diff, std::vector<int>& index, std::vector<double>& dist,
-                  const std::vector<double>& x, const std::vector<double>& q, int q_row, int M,
-                  const double* w, int N, int n, int K)
-{
-    for (int m = 1; m <= K; ++m) dist[m] = INFINITY;
-    for (int i = 0; i < N; ++i) {
-        double s = 0.0;
-        for (int j = 0; j < n; ++j) {
-            const double d = x[i + j * N] - q[q_row + j * M];
-            diff[i + j * N] = d;
-            s = w ? s + std::fabs(d) * w[j] : s + std::fabs(d);
-        }
-        int m = K;
-        while (s < dist[m]) {
-            dist[m + 1] = dist[m];
-            index[m] = index[m - 1];
-            --m;
-        }
-        dist[m + 1] = s;
-        index[m] = i;
-    }
-}
-
-// Rows index[0 .. K - 1] of the N-by-n matrix diff, in that order: the
-// neighbours' differences, K-by-n.
-std::vector<double> neighbour_rows(const std::vector<double>& diff, const std::vector<int>& index,
-                                   int N, int n, int K)
-{
-    std::vector<double> rows(static_cast<std::size_t>(K) * n);
-    for (int j = 0; j < n; ++j)
-        for (int t = 0; t < K; ++t) rows[t + j * K] = diff[index[t] + j * N];
-    return rows;
-}
 
 // The recursion and its score as written, each sum over b innermost.
 struct plain_candidate {
@@ -128,7 +96,7 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
             std::vector<double> all(N);
             find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(),
                             q.data(), qi, M, weights, N, n, K);
-            plain_search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
+            plain_search::search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
             EXPECT_EQ(diff, neighbour_rows(diff2, index2, N, n, K));
             EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + K),
                       std::vector<int>(index2.begin(), index2.begin() + K));
@@ -306,7 +274,7 @@ plain_outputs plain_nearpoly(const std::vector<double>& data_x, const std::vecto
     std::vector<double> diff(N * n), dist(s.K + 2, 0.0);
     std::vector<int> index(s.K + 1);
     for (int q = 0; q < M; ++q) {
-        plain_search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
+        plain_search::search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
         if (s.G > 0) global.reset(true);
         for (int f = 0; f < 3; ++f) {
             if (!s.active[f]) continue;
@@ -550,5 +518,40 @@ TEST(NearpolyExact, WholeCallMatchesThePlainOrderBitForBit)
     for (int trial = 0; trial < 100; ++trial) {
         const near_problem pb = mixed_problem(rng);
         expect_plain_order(pb, describe(trial, pb));
+    }
+}
+
+namespace {
+
+// A mixed problem with enough examples to search through the tree.
+near_problem tree_problem(lcg& rng)
+{
+    near_problem pb = mixed_problem(rng);
+    pb.N = 4096 + rng.below(8000);
+    pb.n = 1 + rng.below(3);
+    pb.M = 7 + rng.below(3);
+    pb.y.clear();
+    pb.weights.clear();
+    random_data(rng, pb);
+    if (pb.nrhs < 7) pb.weights.clear();
+    return pb;
+}
+
+}  // namespace
+
+// Calls with enough examples to search through the tree, on 1, 2 and 7
+// threads: the same bits as the plain order.
+TEST(NearpolyExact, WholeCallThroughTheTreeMatchesThePlainOrderBitForBit)
+{
+    lcg rng(1413);
+    for (int trial = 0; trial < 12; ++trial) {
+        const near_problem pb = tree_problem(rng);
+        const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+        ASSERT_TRUE(use_tree(pb.N, pb.n, s.K)) << describe(trial, pb);
+        for (const char* threads : {"1", "2", "7"}) {
+            ::setenv("LOCALMODELS_THREADS", threads, 1);
+            expect_plain_order(pb, describe(trial, pb) + ", threads " + threads);
+        }
+        ::unsetenv("LOCALMODELS_THREADS");
     }
 }

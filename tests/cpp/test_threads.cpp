@@ -121,7 +121,8 @@ TEST(Threads, GridvalGivesTheSameBitsForAnyThreadsAndRanges)
 TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
 {
     for (int trial = 0; trial < 8; ++trial) {
-        const int N = 30 + 7 * trial, n = 1 + trial % 3, M = 23;
+        // The last two search through a tree.
+        const int N = trial < 6 ? 30 + 7 * trial : 5000 + trial, n = 1 + trial % 3, M = 23;
         std::vector<double> x = noise(N * n, trial), y = noise(N, trial + 3),
                             q = noise(M * n, trial + 5);
         q[trial % M] = NAN;  // a query without a distance
@@ -144,7 +145,8 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
         const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
         expect_same_for_every_split(M, [&](const ranges& rs, int threads) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::index_size(p, s) + np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::index_size(p, s) +
+                                          np::workspace_size(p, s) * threads);
             for (auto r : rs)
                 np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads, ws.data(),
                             ws.size());
