@@ -59,7 +59,7 @@ scratch lay_out(workspace* w, const problem& p, const settings& s)
 {
     scratch sc = {};
     sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
-    sc.distances = detail::use_tree(p.N, p.n, s.K) ? nullptr : take<double>(w, p.N);
+    sc.distances = detail::use_tree(p.N, p.n, s.K, p.M) ? nullptr : take<double>(w, p.N);
     sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
     sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
     if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
@@ -127,7 +127,7 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
 
 std::size_t index_size(const problem& p, const settings& s)
 {
-    if (!detail::use_tree(p.N, p.n, s.K)) return 0;
+    if (!detail::use_tree(p.N, p.n, s.K, p.M)) return 0;
     workspace w = counting_workspace();
     detail::take_tree(&w, p.N, p.n);
     return bytes_needed(w);
@@ -143,9 +143,10 @@ std::size_t workspace_size(const problem& p, const settings& s)
 int threads_for(const problem& p, const settings& s, int first, int last)
 {
     // The search, then each family's fits and scores. A search through the
-    // tree visits a few leaves per neighbour.
-    double cost = detail::use_tree(p.N, p.n, s.K) ? 8.0 * s.K * (p.n + 2)
-                                                  : static_cast<double>(p.N) * (p.n + 2);
+    // tree scans a few leaves and a few examples per neighbour.
+    double cost = detail::use_tree(p.N, p.n, s.K, p.M)
+                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2)
+                      : static_cast<double>(p.N) * (p.n + 2);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);

@@ -28,12 +28,13 @@ inline int node_start(int N, int d, std::int64_t i)
     return static_cast<int>((i * N) >> d);
 }
 
-constexpr int leaf_size = 16;
+constexpr int leaf_size = 128;
 constexpr int max_tree_inputs = 8;
 
-// Whether a call with N examples of n inputs and lists of K neighbours
-// searches through a tree: where it is faster than the pass over all.
-bool use_tree(int N, int n, int K);
+// Whether a call with N examples of n inputs, lists of K neighbours and M
+// queries searches through a tree: where that is faster than the pass over
+// all examples, the build included.
+bool use_tree(int N, int n, int K, int M);
 
 // Takes the tree's blocks for N examples of n inputs (1 <= n <=
 // max_tree_inputs); while counting only w->used changes.

@@ -2,6 +2,7 @@
 // widest weighted side of its cell, then every node gets the tight box of
 // the examples it holds, which is what the search bounds with.
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,19 +25,19 @@ int depth_for(int N)
 }
 
 // The dimension of the widest weighted side of a cell (n lower ends, then
-// n upper ends), or -1 when every side is flat: then rows split the node.
+// n upper ends). When every weighted side is flat, the widest unweighted
+// one; when all are flat, keys tie and rows split the node.
 int split_dimension(const double* cell, const double* weights, int n)
 {
-    int best = -1;
-    double widest = 0.0;
+    int best = 0, widest = 0;
+    double weighted = 0.0, side = 0.0;
     for (int j = 0; j < n; ++j) {
-        const double side = (cell[n + j] - cell[j]) * (weights ? weights[j] : 1.0);
-        if (side > widest) {
-            widest = side;
-            best = j;
-        }
+        const double width = cell[n + j] - cell[j];
+        const double w = width * (weights ? weights[j] : 1.0);
+        if (w > weighted) weighted = w, best = j;
+        if (width > side) side = width, widest = j;
     }
-    return best;
+    return weighted > 0.0 ? best : widest;
 }
 
 // The examples in tree order while the tree is built: n coordinate
@@ -54,19 +55,18 @@ inline void swap_at(const columns& c, int p, int q)
     std::swap(c.rows[p], c.rows[q]);
 }
 
-// Whether position p comes before the element (v, r) in (key, row) order;
-// without a key, in row order. Without branches: the partition's outcomes
-// are unpredictable.
+// Whether position p comes before the element (v, r) in (key, row) order.
+// The comparison of keys has no branch: the partition's outcomes are
+// unpredictable, while ties are rare.
 inline bool before(const double* key, const int* rows, int p, double v, int r)
 {
-    if (!key) return rows[p] < r;
     const double k = key[p];
     return (k < v) | ((k == v) && rows[p] < r);  // rows are read on ties only
 }
 
 inline bool before(const columns& c, const double* key, int p, int q)
 {
-    return before(key, c.rows, p, key ? key[q] : 0.0, c.rows[q]);
+    return before(key, c.rows, p, key[q], c.rows[q]);
 }
 
 // Hoare's scans over [l, r], all of it unplaced: returns the first
@@ -90,7 +90,7 @@ int partition(const columns& c, const double* key, int a, int b, int p)
 {
     constexpr int B = 64;
     swap_at(c, p, a);
-    const double v = key ? key[a] : 0.0;
+    const double v = key[a];
     const int rv = c.rows[a];
     // [a + 1, l) is before the pivot and (r, b) is not.
     int l = a + 1, r = b - 1;
@@ -125,22 +125,33 @@ int partition(const columns& c, const double* key, int a, int b, int p)
     return i - 1;
 }
 
-// A pivot for selecting rank `mid` in [a, b): the sample element of the
-// same relative rank among positions drawn from `seed`, so that the range
-// left around mid shrinks fast and no order of the input defeats it.
+// A pivot for selecting rank `mid` in [a, b), drawn from a sorted sample
+// of about a eighth of the range's square root (so that sorting it costs
+// little beside the partition): the sample element of mid's relative rank,
+// moved 1.5 standard errors away from the nearer end, so that mid most
+// likely falls on the shorter side and little is left to select from.
+// Drawn positions keep any order of the input from defeating it.
 int pivot(const columns& c, const double* key, int a, int b, int mid, std::uint64_t* seed)
 {
-    const int count = b - a >= 2048 ? 31 : 3;
-    int drawn[31];
+    struct sample {
+        double key;
+        int row, at;
+    };
+    sample drawn[127];
+    const int count = std::min(std::max(static_cast<int>(std::sqrt(b - a) / 8) | 1, 3), 127);
+    const auto range = static_cast<std::uint64_t>(b - a);
     for (int s = 0; s < count; ++s) {
         *seed = *seed * 6364136223846793005ULL + 1442695040888963407ULL;
-        drawn[s] = a + static_cast<int>((*seed >> 33) % static_cast<std::uint64_t>(b - a));
+        const int at = a + static_cast<int>(((*seed >> 32) * range) >> 32);
+        drawn[s] = {key[at], c.rows[at], at};
     }
-    for (int s = 1; s < count; ++s)
-        for (int u = s; u > 0 && before(c, key, drawn[u], drawn[u - 1]); --u)
-            std::swap(drawn[u], drawn[u - 1]);
-    const std::int64_t rank = static_cast<std::int64_t>(mid - a) * (count - 1) / (b - a - 1);
-    return drawn[rank];
+    std::sort(drawn, drawn + count, [](const sample& u, const sample& v) {
+        return u.key < v.key || (u.key == v.key && u.row < v.row);
+    });
+    const double f = static_cast<double>(mid - a) / (b - a - 1);
+    const double shift = count >= 31 ? 1.5 * std::sqrt(count * f * (1 - f)) : 0.0;
+    const double at = f * (count - 1) + (f < 0.5 ? shift : -shift);
+    return drawn[static_cast<int>(std::min(std::max(at + 0.5, 0.0), count - 1.0))].at;
 }
 
 // Rearranges [a, b) so that position mid holds the element of its rank in
@@ -169,13 +180,13 @@ void split(tree* t, std::size_t k, int d, std::int64_t i, const double* weights)
     const int mid = node_start(t->N, d + 1, 2 * i + 1);
     const double* cell = t->boxes + k * 2 * n;
     const int j = split_dimension(cell, weights, n);
-    const double* key = j < 0 ? nullptr : t->x + j * N;
+    const double* key = t->x + j * N;
     select(columns{t->x, t->rows, N, n}, key, a, b, mid, k);
     double* left = t->boxes + (2 * k + 1) * 2 * n;
     double* right = left + 2 * n;
     std::copy(cell, cell + 2 * n, left);
     std::copy(cell, cell + 2 * n, right);
-    if (key) left[n + j] = right[j] = key[mid];
+    left[n + j] = right[j] = key[mid];
 }
 
 // The box of all examples, the root's cell.

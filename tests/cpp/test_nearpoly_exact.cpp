@@ -529,7 +529,7 @@ near_problem tree_problem(lcg& rng)
     near_problem pb = mixed_problem(rng);
     pb.N = 4096 + rng.below(8000);
     pb.n = 1 + rng.below(3);
-    pb.M = 7 + rng.below(3);
+    pb.M = 50 + rng.below(20);
     pb.y.clear();
     pb.weights.clear();
     random_data(rng, pb);
@@ -547,7 +547,7 @@ TEST(NearpolyExact, WholeCallThroughTheTreeMatchesThePlainOrderBitForBit)
     for (int trial = 0; trial < 12; ++trial) {
         const near_problem pb = tree_problem(rng);
         const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
-        ASSERT_TRUE(use_tree(pb.N, pb.n, s.K)) << describe(trial, pb);
+        ASSERT_TRUE(use_tree(pb.N, pb.n, s.K, pb.M)) << describe(trial, pb);
         for (const char* threads : {"1", "2", "7"}) {
             ::setenv("LOCALMODELS_THREADS", threads, 1);
             expect_plain_order(pb, describe(trial, pb) + ", threads " + threads);

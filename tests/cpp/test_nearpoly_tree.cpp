@@ -240,11 +240,15 @@ TEST(NearpolyTree, TiesAtTheLastPlaceKeepTheSmallerRows)
 
 TEST(NearpolyTree, TheTreeIsUsedWhereItPays)
 {
-    EXPECT_TRUE(use_tree(100000, 3, 50));
-    EXPECT_FALSE(use_tree(100000, 0, 50));  // every distance 0
-    EXPECT_FALSE(use_tree(100000, max_tree_inputs + 1, 50));
-    EXPECT_FALSE(use_tree(1000, 3, 50));
-    EXPECT_FALSE(use_tree(100000, 3, 90000));
+    EXPECT_TRUE(use_tree(100000, 3, 50, 1000));
+    EXPECT_TRUE(use_tree(2000, 2, 30, 50));
+    EXPECT_FALSE(use_tree(100000, 0, 50, 1000));  // every distance 0
+    EXPECT_FALSE(use_tree(100000, max_tree_inputs + 1, 50, 1000));
+    EXPECT_FALSE(use_tree(1000, 3, 50, 1000));
+    EXPECT_FALSE(use_tree(100000, 3, 90000, 1000));
+    EXPECT_FALSE(use_tree(100000, 3, 50, 10));  // the build would not pay
+    EXPECT_FALSE(use_tree(100000, 8, 225, 1000));
+    EXPECT_TRUE(use_tree(1000000, 8, 225, 1000));
 }
 
 // Without inputs the pass over all examples keeps the K first rows.

@@ -122,7 +122,8 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
 {
     for (int trial = 0; trial < 8; ++trial) {
         // The last two search through a tree.
-        const int N = trial < 6 ? 30 + 7 * trial : 5000 + trial, n = 1 + trial % 3, M = 23;
+        const bool tree = trial >= 6;
+        const int N = tree ? 5000 + trial : 30 + 7 * trial, n = 1 + trial % 3, M = tree ? 61 : 23;
         std::vector<double> x = noise(N * n, trial), y = noise(N, trial + 3),
                             q = noise(M * n, trial + 5);
         q[trial % M] = NAN;  // a query without a distance
