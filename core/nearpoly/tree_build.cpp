@@ -82,51 +82,58 @@ int finish(const columns& c, const double* key, int l, int r, double v, int rv)
     }
 }
 
-// Partitions [a, b) around the element at p: returns its final position,
-// with the elements before it in front and the others behind. Blocks of
-// outcomes are taken without branches, as they are unpredictable, and only
-// misplaced elements move.
-int partition(const columns& c, const double* key, int a, int b, int p)
+// Block by block from both ends of [*l, *r], while two blocks of B fit:
+// the outcomes of a block are taken without branches, as they are
+// unpredictable, and only misplaced elements move. Narrows [*l, *r] to
+// what is left, blocks with misplaced elements still in it.
+void blocks(const columns& c, const double* key, int* l, int* r, double v, int rv, int B)
 {
-    constexpr int B = 64;
-    swap_at(c, p, a);
-    const double v = key[a];
-    const int rv = c.rows[a];
-    // [a + 1, l) is before the pivot and (r, b) is not.
-    int l = a + 1, r = b - 1;
-    unsigned char left[B], right[B];
+    unsigned char left[64], right[64];
     int nl = 0, nr = 0, sl = 0, sr = 0;
-    while (r - l + 1 >= 2 * B) {
+    while (*r - *l + 1 >= 2 * B) {
         if (nl == 0) {
             sl = 0;
             for (int k = 0; k < B; ++k) {
                 left[nl] = static_cast<unsigned char>(k);
-                nl += !before(key, c.rows, l + k, v, rv);
+                nl += !before(key, c.rows, *l + k, v, rv);
             }
         }
         if (nr == 0) {
             sr = 0;
             for (int k = 0; k < B; ++k) {
                 right[nr] = static_cast<unsigned char>(k);
-                nr += before(key, c.rows, r - k, v, rv);
+                nr += before(key, c.rows, *r - k, v, rv);
             }
         }
         const int m = nl < nr ? nl : nr;
-        for (int k = 0; k < m; ++k) swap_at(c, l + left[sl + k], r - right[sr + k]);
+        for (int k = 0; k < m; ++k) swap_at(c, *l + left[sl + k], *r - right[sr + k]);
         nl -= m;
         nr -= m;
         sl += m;
         sr += m;
-        if (nl == 0) l += B;
-        if (nr == 0) r -= B;
+        if (nl == 0) *l += B;
+        if (nr == 0) *r -= B;
     }
+}
+
+// Partitions [a, b) around the element at p: returns its final position,
+// with the elements before it in front and the others behind.
+int partition(const columns& c, const double* key, int a, int b, int p)
+{
+    swap_at(c, p, a);
+    const double v = key[a];
+    const int rv = c.rows[a];
+    // [a + 1, l) is before the pivot and (r, b) is not.
+    int l = a + 1, r = b - 1;
+    blocks(c, key, &l, &r, v, rv, 64);
+    blocks(c, key, &l, &r, v, rv, 16);
     const int i = finish(c, key, l, r, v, rv);
     swap_at(c, a, i - 1);
     return i - 1;
 }
 
 // A pivot for selecting rank `mid` in [a, b), drawn from a sorted sample
-// of about a eighth of the range's square root (so that sorting it costs
+// of about a quarter of the range's square root (so that sorting it costs
 // little beside the partition): the sample element of mid's relative rank,
 // moved 1.5 standard errors away from the nearer end, so that mid most
 // likely falls on the shorter side and little is left to select from.
@@ -138,7 +145,7 @@ int pivot(const columns& c, const double* key, int a, int b, int mid, std::uint6
         int row, at;
     };
     sample drawn[127];
-    const int count = std::min(std::max(static_cast<int>(std::sqrt(b - a) / 8) | 1, 3), 127);
+    const int count = std::min(std::max(static_cast<int>(std::sqrt(b - a) / 4) | 1, 3), 127);
     const auto range = static_cast<std::uint64_t>(b - a);
     for (int s = 0; s < count; ++s) {
         *seed = *seed * 6364136223846793005ULL + 1442695040888963407ULL;
