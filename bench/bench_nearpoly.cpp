@@ -81,6 +81,7 @@ BENCHMARK(nearpoly_examples)
     ->Args({10000, 1000, 1})
     ->Args({100000, 1000, 1})
     ->Args({1000000, 1000, 1})
+    ->Args({10000, 10000, 2})
     ->Args({1000000, 10000, 2})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();
