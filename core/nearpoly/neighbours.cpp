@@ -16,15 +16,14 @@ namespace {
 
 // Distances of all examples, one input dimension at a time: every distance
 // still adds its terms in increasing dimension, and the loop over examples
-// has independent lanes.
-// The query's element j is q[j * M].
-void all_distances(double* __restrict s, const double* __restrict data_x, const double* q, int M,
-                   const double* weights, int N, int n)
+// has independent lanes. The query is row q of the M-by-n query_x.
+void all_distances(double* __restrict s, const double* __restrict data_x, const double* query_x,
+                   int q, int M, const double* weights, int N, int n)
 {
     const std::size_t rows = static_cast<std::size_t>(N);
     for (int i = 0; i < N; ++i) s[i] = 0.0;
     for (int j = 0; j < n; ++j) {
-        const double qj = q[j * static_cast<std::size_t>(M)];
+        const double qj = query_x[q + j * static_cast<std::size_t>(M)];
         const double* x = data_x + j * rows;
         if (weights) {
             const double w = weights[j];
@@ -38,11 +37,11 @@ void all_distances(double* __restrict s, const double* __restrict data_x, const 
 }
 
 // The pass over all examples in row order, each inserted by strict less-than.
-void search_all(double* distances, int* index, double* dist, const double* data_x, const double* q,
-                int M, const double* weights, int N, int n, int K)
+void search_all(double* distances, int* index, double* dist, const double* data_x,
+                const double* query_x, int q, int M, const double* weights, int N, int n, int K)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    all_distances(distances, data_x, q, M, weights, N, n);
+    all_distances(distances, data_x, query_x, q, M, weights, N, n);
     // dist[m + 1] is the distance of position m; dist[0] stays 0.0.
     for (int m = 1; m <= K; ++m) dist[m] = inf;
     for (int i = 0; i < N; ++i) {
@@ -79,15 +78,14 @@ void find_neighbours(double* diff, double* distances, int* index, double* dist, 
                      const double* weights, int N, int n, int K)
 {
     double point[max_tree_inputs] = {};
-    const double* at = query_x + q;  // element j at at[j * M]
     if (t) {
-        for (int j = 0; j < n; ++j) point[j] = at[static_cast<std::size_t>(j) * M];
+        for (int j = 0; j < n; ++j) point[j] = query_x[q + static_cast<std::size_t>(j) * M];
         search_tree(index, dist, *t, point, weights, K);
     } else {
-        search_all(distances, index, dist, data_x, at, M, weights, N, n, K);
+        search_all(distances, index, dist, data_x, query_x, q, M, weights, N, n, K);
     }
     for (int j = 0; j < n; ++j) {
-        const double qj = at[static_cast<std::size_t>(j) * M];
+        const double qj = query_x[q + static_cast<std::size_t>(j) * M];
         const double* x = data_x + static_cast<std::size_t>(j) * N;
         double* d = diff + static_cast<std::size_t>(j) * K;
         for (int m = 0; m < K; ++m) d[m] = x[index[m]] - qj;

@@ -145,8 +145,8 @@ int threads_for(const problem& p, const settings& s, int first, int last)
     // The search, then each family's fits and scores. A search through the
     // tree scans a few leaves and a few examples per neighbour.
     double cost = detail::use_tree(p.N, p.n, s.K, p.M)
-                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2)
-                      : static_cast<double>(p.N) * (p.n + 2);
+                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
+                      : static_cast<double>(p.N) * (p.n + 2.0);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
