@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "core/nearpoly/stages.h"
 #include "core/nearpoly/tree.h"
+#include "core/nearpoly/tree_select.h"
 #include "helpers.h"
 #include "plain_search.h"
 
@@ -235,6 +237,51 @@ TEST(NearpolyTree, TiesAtTheLastPlaceKeepTheSmallerRows)
         pb.K = 50;
         const owned_tree same(pb.x, pb.N, n, nullptr, 1);
         expect_plain_lists(pb, &same.t, "equal examples, n=" + std::to_string(n));
+    }
+}
+
+// The build's selection on orders that defeat fixed pivots, ties and
+// equal keys: the element of each rank lands in place, with the smaller
+// (key, row) pairs in front, and every row keeps its coordinates.
+TEST(NearpolyTree, SelectionPutsTheRankInPlace)
+{
+    lcg rng(2029);
+    for (int trial = 0; trial < 300; ++trial) {
+        const int N = 1 + rng.below(trial < 280 ? 300 : 20000), n = 1 + rng.below(3);
+        const int order = rng.below(6);
+        std::vector<double> x(static_cast<std::size_t>(N) * n);
+        for (int i = 0; i < N; ++i)
+            for (int j = 0; j < n; ++j) {
+                const double v = order == 0   ? i                              // sorted
+                                 : order == 1 ? N - i                          // reversed
+                                 : order == 2 ? std::min(i, N - i)             // organ pipe
+                                 : order == 3 ? 7.0                            // all equal
+                                 : order == 4 ? std::round(rng.uniform(0, 3))  // ties
+                                              : rng.uniform(-1, 1);
+                x[i + static_cast<std::size_t>(j) * N] = v + j;
+            }
+        std::vector<double> moved = x;
+        std::vector<int> rows(N);
+        std::iota(rows.begin(), rows.end(), 0);
+        const int j = rng.below(n), a = rng.below(N), b = a + 1 + rng.below(N - a);
+        const int mid = a + rng.below(b - a);
+        const double* key = moved.data() + static_cast<std::size_t>(j) * N;
+        select_rank(columns{moved.data(), rows.data(), static_cast<std::size_t>(N), n}, key, a, b,
+                    mid, trial);
+        const auto pair = [&](int p) { return std::make_pair(key[p], rows[p]); };
+        std::vector<std::pair<double, int>> sorted;
+        for (int p = a; p < b; ++p) sorted.push_back(pair(p));
+        std::sort(sorted.begin(), sorted.end());
+        ASSERT_EQ(pair(mid), sorted[mid - a]) << "trial " << trial;
+        for (int p = a; p < b; ++p) ASSERT_EQ(p < mid, pair(p) < pair(mid)) << "trial " << trial;
+        for (int p = 0; p < N; ++p) {
+            if (p < a || p >= b) {
+                ASSERT_EQ(rows[p], p);
+            }
+            for (int c = 0; c < n; ++c)
+                ASSERT_EQ(moved[p + static_cast<std::size_t>(c) * N],
+                          x[rows[p] + static_cast<std::size_t>(c) * N]);
+        }
     }
 }
 
