@@ -126,12 +126,18 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
     if (s.want_coefs) coefs = py::array_t<double>({p.M, s.n_coef});
     double* out = y.mutable_data();
     double* columns = s.want_coefs ? coefs.mutable_data() : nullptr;
-    const std::size_t each = nearpoly::workspace_size(p, s);
-    std::vector<unsigned char> memory = take_workspace(each, nearpoly::threads_for(p, s, 0, p.M));
+    // The search index is built once, before the first chunk.
+    const std::size_t shared = nearpoly::index_size(p, s), each = nearpoly::workspace_size(p, s);
+    const int most = nearpoly::threads_for(p, s, 0, p.M);
+    std::vector<unsigned char> memory(shared + each * static_cast<std::size_t>(most));
+    if (p.M > 0) {
+        py::gil_scoped_release release;
+        nearpoly::build_index(p, s, most, memory.data());
+    }
     in_chunks(p.M, chunk, [&](int first, int last) {
         const int threads = nearpoly::threads_for(p, s, first, last);
-        nearpoly::predict(out, columns, p, s, first, last, threads, memory.data(),
-                          each * static_cast<std::size_t>(threads));
+        nearpoly::predict_built(out, columns, p, s, first, last, threads, memory.data(),
+                                shared + each * static_cast<std::size_t>(threads));
     });
     if (s.want_coefs) return py::make_tuple(y, coefs);
     return std::move(y);

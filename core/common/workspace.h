@@ -15,6 +15,7 @@ struct workspace {
     unsigned char* base;  // null while counting
     std::size_t size;     // bytes available from base
     std::size_t used;
+    bool filled;  // the blocks already hold what an earlier pass wrote
 };
 
 // Every block starts on a cache line, so that vector code may rely on it.
@@ -22,7 +23,7 @@ constexpr std::size_t block_alignment = 64;
 
 inline workspace counting_workspace()
 {
-    return workspace{nullptr, 0, 0};
+    return workspace{nullptr, 0, 0, false};
 }
 
 // The bytes a caller provides for what a counting pass took: the blocks and
@@ -38,10 +39,20 @@ inline workspace memory_workspace(void* memory, std::size_t size)
     const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(memory);
     const std::size_t pad = (block_alignment - at % block_alignment) % block_alignment;
     assert(size >= pad);
-    return workspace{static_cast<unsigned char*>(memory) + pad, size - pad, 0};
+    return workspace{static_cast<unsigned char*>(memory) + pad, size - pad, 0, false};
 }
 
-// A zero-filled block of `count` elements of T, or null while counting.
+// The blocks an earlier pass laid out and filled in the same memory, for a
+// reader that needs their addresses again: take() leaves them as they are.
+inline workspace filled_workspace(void* memory, std::size_t size)
+{
+    workspace w = memory_workspace(memory, size);
+    w.filled = true;
+    return w;
+}
+
+// A zero-filled block (as it stands on a filled workspace) of `count` elements of T, or null while
+// counting.
 template <class T>
 T* take(workspace* w, std::size_t count)
 {
@@ -50,7 +61,7 @@ T* take(workspace* w, std::size_t count)
     w->used = start + bytes;
     if (!w->base) return nullptr;
     assert(w->used <= w->size);
-    std::memset(w->base + start, 0, bytes);
+    if (!w->filled) std::memset(w->base + start, 0, bytes);
     return reinterpret_cast<T*>(w->base + start);
 }
 

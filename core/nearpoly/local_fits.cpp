@@ -132,7 +132,7 @@ const lane_kernels& lanes_for(simd::level l)
 }
 
 void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
-                const double* diff, const int* index, const double* data_y, int N, int n,
+                const double* diff, const int* index, const double* data_y, int K, int n,
                 double cov_init)
 {
     const int m = f.m;
@@ -142,7 +142,7 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
     for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
     for (int t = 0; t < f.k_max; ++t) {
         fs->targets[t] = data_y[index[t]];
-        build_regressor(fs->rows + t * mm, diff, index[t], N, n, quadratic);
+        build_regressor(fs->rows + t * mm, diff, t, K, n, quadratic);
     }
     if (&lanes != &scalar_lanes) transpose_rows(fs, m, f.k_max);
     std::fill(fs->theta, fs->theta + m, 0.0);

@@ -60,6 +60,10 @@ struct call_args {
 // the documented order; the first failing check is the refusal.
 error decode_settings(const call_args& a, settings* s);
 
+// Bytes predict() needs for the call's search index, shared by its threads
+// (0 when the call searches without one).
+std::size_t index_size(const problem& p, const settings& s);
+
 // Bytes of workspace one thread of predict() needs.
 std::size_t workspace_size(const problem& p, const settings& s);
 
@@ -67,10 +71,19 @@ std::size_t workspace_size(const problem& p, const settings& s);
 int threads_for(const problem& p, const settings& s, int first, int last);
 
 // Answers queries [first, last) of the M: writes out[q] and, when coefs is
-// not null, column q of coefs (n_coef-by-M). `memory` holds `threads`
+// not null, column q of coefs (n_coef-by-M). `memory` holds index_size(p, s)
+// bytes for the index, which predict builds there, followed by `threads`
 // workspaces of workspace_size(p, s) bytes each. Each query is answered as
 // if it were alone, so results do not depend on threads or ranges.
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
              int threads, void* memory, std::size_t bytes);
+
+// The same in two steps, for a caller that answers the queries in several
+// ranges and builds the index once: build_index fills the first
+// index_size(p, s) bytes of `memory` on up to `threads` threads;
+// predict_built then reads that index where predict would build it.
+void build_index(const problem& p, const settings& s, int threads, void* memory);
+void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
+                   int last, int threads, void* memory, std::size_t bytes);
 
 }  // namespace localmodels::nearpoly

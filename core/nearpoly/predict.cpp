@@ -7,6 +7,7 @@
 #include "core/common/threads.h"
 #include "core/common/workspace.h"
 #include "core/nearpoly/stages.h"
+#include "core/nearpoly/tree.h"
 
 namespace localmodels::nearpoly {
 
@@ -17,10 +18,10 @@ using detail::candidate_lists;
 using detail::fit_storage;
 using detail::fit_stride;
 
-// Everything one call's queries share.
+// Everything one thread's queries share.
 struct scratch {
-    double* diff;       // N-by-n differences to the query
-    double* distances;  // N
+    double* diff;       // K-by-n differences of the neighbours to the query
+    double* distances;  // N, without a tree
     int* index;         // K + 1 neighbour rows
     double* dist;       // K + 2 neighbour distances; [0] the head sentinel 0.0
     candidate_lists lists;
@@ -63,8 +64,8 @@ fit_storage take_fit_storage(workspace* w, const family_settings& f)
 scratch lay_out(workspace* w, const problem& p, const settings& s)
 {
     scratch sc = {};
-    sc.diff = take<double>(w, static_cast<std::size_t>(p.N) * p.n);
-    sc.distances = take<double>(w, p.N);
+    sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
+    sc.distances = detail::use_tree(p.N, p.n, s.K, p.M) ? nullptr : take<double>(w, p.N);
     sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
     sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
     if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
@@ -101,13 +102,13 @@ void score_families(scratch* sc, const problem& p, const settings& s)
             constant_fits(list, fam, sc->index, p.data_y);
         else
             fit_family(list, &sc->fits[f], fam, f == quadratic_family, sc->diff, sc->index,
-                       p.data_y, p.N, p.n, s.cov_init);
+                       p.data_y, s.K, p.n, s.cov_init);
     }
 }
 
 // Queries [first, last) on one thread, in one workspace.
-void predict_block(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, void* memory, std::size_t bytes)
+void predict_block(double* out, double* coefs, const problem& p, const settings& s,
+                   const detail::tree* t, int first, int last, void* memory, std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
     scratch sc = lay_out(&w, p, s);
@@ -121,7 +122,7 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = nan;
             continue;
         }
-        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, p.data_x, p.query_x, q,
+        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, t, p.data_x, p.query_x, q,
                                 p.M, p.weights, p.N, p.n, s.K);
         score_families(&sc, p, s);
         combine(&out[q], column, sc.accum, sc.lists, s);
@@ -129,6 +130,14 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
 }
 
 }  // namespace
+
+std::size_t index_size(const problem& p, const settings& s)
+{
+    if (!detail::use_tree(p.N, p.n, s.K, p.M)) return 0;
+    workspace w = counting_workspace();
+    detail::take_tree(&w, p.N, p.n);
+    return bytes_needed(w);
+}
 
 std::size_t workspace_size(const problem& p, const settings& s)
 {
@@ -139,22 +148,58 @@ std::size_t workspace_size(const problem& p, const settings& s)
 
 int threads_for(const problem& p, const settings& s, int first, int last)
 {
-    // Distances and the ordered list, then each family's fits and scores.
-    double cost = static_cast<double>(p.N) * (p.n + 2);
+    // The search, then each family's fits and scores. A search through the
+    // tree scans a few leaves and a few examples per neighbour.
+    double cost = detail::use_tree(p.N, p.n, s.K, p.M)
+                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
+                      : static_cast<double>(p.N) * (p.n + 2.0);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
 }
 
+namespace {
+
+// The tree at the start of memory: laid out afresh to be built, or as
+// build_index left it; empty when the call searches without one.
+detail::tree index_view(const problem& p, const settings& s, void* memory, bool built)
+{
+    const std::size_t shared = index_size(p, s);
+    if (shared == 0) return detail::tree{};
+    workspace w = built ? filled_workspace(memory, shared) : memory_workspace(memory, shared);
+    return detail::take_tree(&w, p.N, p.n);
+}
+
+}  // namespace
+
+void build_index(const problem& p, const settings& s, int threads, void* memory)
+{
+    detail::tree t = index_view(p, s, memory, false);
+    if (t.rows) detail::build_tree(&t, p.data_x, p.weights, threads);
+}
+
+void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
+                   int last, int threads, void* memory, std::size_t bytes)
+{
+    if (first >= last) return;
+    const std::size_t shared = index_size(p, s);
+    const detail::tree tree = index_view(p, s, memory, true);
+    const detail::tree* t = shared > 0 ? &tree : nullptr;
+    void* rest = static_cast<unsigned char*>(memory) + shared;
+    const std::size_t each = (bytes - shared) / static_cast<std::size_t>(threads);
+    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+                 [&](int i, std::size_t begin, std::size_t end) {
+                     predict_block(out, coefs, p, s, t, static_cast<int>(begin),
+                                   static_cast<int>(end), threads::share(rest, each, i), each);
+                 });
+}
+
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
              int threads, void* memory, std::size_t bytes)
 {
-    const std::size_t each = bytes / static_cast<std::size_t>(threads);
-    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
-                 [&](int t, std::size_t begin, std::size_t end) {
-                     predict_block(out, coefs, p, s, static_cast<int>(begin), static_cast<int>(end),
-                                   threads::share(memory, each, t), each);
-                 });
+    if (first >= last) return;
+    build_index(p, s, threads, memory);
+    predict_built(out, coefs, p, s, first, last, threads, memory, bytes);
 }
 
 }  // namespace localmodels::nearpoly

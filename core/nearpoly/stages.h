@@ -52,16 +52,20 @@ inline int fit_stride(int k_max)
 
 // Fits the linear (m = n + 1) or quadratic family by recursive least squares
 // on the nearest neighbours and inserts every scored fit into `list`.
-// diff is the N-by-n difference matrix (example minus query), column-major.
+// diff holds the neighbours' differences (example minus query), column-major
+// with K rows: row t is neighbour t's, whose example row is index[t].
 void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
-                const double* diff, const int* index, const double* data_y, int N, int n,
+                const double* diff, const int* index, const double* data_y, int K, int n,
                 double cov_init);
 
-// Fills diff (N-by-n) with data_x minus query q (row q of the M-by-n
-// query_x) and distances[N] with every example's distance, and keeps the K
-// nearest examples: index[K + 1] and dist[K + 2] (dist[0] is the head
-// sentinel 0.0). weights may be null.
-void find_neighbours(double* diff, double* distances, int* index, double* dist,
+struct tree;
+
+// Keeps the K nearest examples to query q (row q of the M-by-n query_x) in
+// index[K + 1] and dist[K + 2] (dist[0] is the head sentinel 0.0), through
+// the tree t or, when t is null, by a pass over all examples that fills
+// distances[N]; then fills diff (K-by-n) with those examples minus the
+// query, row t for list position t. weights may be null.
+void find_neighbours(double* diff, double* distances, int* index, double* dist, const tree* t,
                      const double* data_x, const double* query_x, int q, int M,
                      const double* weights, int N, int n, int K);
 

@@ -112,7 +112,7 @@ TEST(Core, NearpolyWorkedExample)
     ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
     const np::problem p{data_x, data_y, &query, nullptr, 2, 1, 1};
     double y = 0;
-    exact_block ws(np::workspace_size(p, s));
+    exact_block ws(np::index_size(p, s) + np::workspace_size(p, s));
     np::predict(&y, nullptr, p, s, 0, 1, 1, ws.memory.get(), ws.bytes);
     EXPECT_NEAR(y, 31.0 / 26, 1e-15);
 }
@@ -151,10 +151,12 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
     }
 
     // nearpoly in both combination modes, with and without coefficients.
-    for (int N : {3, 40})
+    // N = 5000 searches through a tree, as there are M = 64 queries.
+    const int M = 64;
+    for (int N : {3, 40, 5000})
         for (int n : {1, 2})
             for (int mode : {0, 1, 2, 3}) {
-                std::vector<double> x(static_cast<std::size_t>(N) * n), y(N), q(2 * n, 0.45);
+                std::vector<double> x(static_cast<std::size_t>(N) * n), y(N), q(M * n, 0.45);
                 for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(1.7 * i);
                 for (int i = 0; i < N; ++i) y[i] = std::cos(0.3 * i);
                 const double id_par[] = {1, 1, 1}, global = 4, per_family[] = {1, 2, 1};
@@ -173,10 +175,10 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 a.comb_par = mode < 2 ? &global : per_family;
                 np::settings st;
                 if (localmodels::failed(np::decode_settings(a, &st))) continue;
-                const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, 2};
-                std::vector<double> out(2), coefs(static_cast<std::size_t>(st.n_coef) * 2);
-                exact_block ws(np::workspace_size(p, st));
-                np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, 2, 1,
+                const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
+                std::vector<double> out(M), coefs(static_cast<std::size_t>(st.n_coef) * M);
+                exact_block ws(np::index_size(p, st) + np::workspace_size(p, st));
+                np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, M, 1,
                             ws.memory.get(), ws.bytes);
                 EXPECT_TRUE(std::isfinite(out[0]));
             }

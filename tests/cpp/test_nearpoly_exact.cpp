@@ -13,41 +13,20 @@
 
 #include "core/common/simd.h"
 #include "core/nearpoly/stages.h"
+#include "core/nearpoly/tree.h"
 #include "fit_buffers.h"
 #include "helpers.h"
 #include "host/standalone/gateways.h"
 #include "levels.h"
+#include "plain_search.h"
 
 using namespace localmodels::nearpoly;
 using namespace localmodels::nearpoly::detail;
 using namespace testing_helpers;
 namespace simd = localmodels::simd;
+using plain_search::neighbour_rows;
 
 namespace {
-
-// The search as written: example by example, dimension by dimension.
-void plain_search(std::vector<double>& diff, std::vector<int>& index, std::vector<double>& dist,
-                  const std::vector<double>& x, const std::vector<double>& q, int q_row, int M,
-                  const double* w, int N, int n, int K)
-{
-    for (int m = 1; m <= K; ++m) dist[m] = INFINITY;
-    for (int i = 0; i < N; ++i) {
-        double s = 0.0;
-        for (int j = 0; j < n; ++j) {
-            const double d = x[i + j * N] - q[q_row + j * M];
-            diff[i + j * N] = d;
-            s = w ? s + std::fabs(d) * w[j] : s + std::fabs(d);
-        }
-        int m = K;
-        while (s < dist[m]) {
-            dist[m + 1] = dist[m];
-            index[m] = index[m - 1];
-            --m;
-        }
-        dist[m + 1] = s;
-        index[m] = i;
-    }
-}
 
 // The recursion and its score as written, each sum over b innermost.
 struct plain_candidate {
@@ -121,13 +100,13 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
         for (double& v : w) v = std::round(rng.uniform(0, 2));
         for (int qi = 0; qi < M; ++qi) {
             const double* weights = trial % 2 ? w.data() : nullptr;
-            std::vector<double> diff(N * n), dist(K + 2, 0.0), diff2(N * n), dist2(K + 2, 0.0);
+            std::vector<double> diff(K * n), dist(K + 2, 0.0), diff2(N * n), dist2(K + 2, 0.0);
             std::vector<int> index(K + 1), index2(K + 1);
             std::vector<double> all(N);
-            find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), q.data(),
-                            qi, M, weights, N, n, K);
-            plain_search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
-            EXPECT_EQ(diff, diff2);
+            find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(),
+                            q.data(), qi, M, weights, N, n, K);
+            plain_search::search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
+            EXPECT_EQ(diff, neighbour_rows(diff2, index2, N, n, K));
             EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + K),
                       std::vector<int>(index2.begin(), index2.begin() + K));
             EXPECT_EQ(std::vector<double>(dist.begin(), dist.begin() + K + 1),
@@ -163,7 +142,8 @@ void expect_fits_match(const fit_case& c, simd::level level, const std::string& 
     candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
     reset_list(&got, true);
     reset_list(&expected, true);
-    fit_family(&got, &b.fs, f, c.quadratic, c.diff.data(), c.index.data(), c.y.data(), c.N, c.n,
+    const std::vector<double> near = neighbour_rows(c.diff, c.index, c.N, c.n, c.k_max);
+    fit_family(&got, &b.fs, f, c.quadratic, near.data(), c.index.data(), c.y.data(), c.k_max, c.n,
                c.cov);
     std::vector<double> state;
     for (const plain_candidate& p : plain_fits(c.diff, c.index, c.y, c.N, c.n, c.quadratic, c.k_min,
@@ -390,7 +370,7 @@ plain_outputs plain_nearpoly(const std::vector<double>& data_x, const std::vecto
             for (int j = 0; want_coefs && j < s.n_coef; ++j) out.coefs[q * s.n_coef + j] = NAN;
             continue;
         }
-        plain_search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
+        plain_search::search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
         if (s.G > 0) global.reset(true);
         for (int f = 0; f < 3; ++f) {
             if (!s.active[f]) continue;
@@ -698,6 +678,20 @@ near_problem wide_problem(lcg& rng)
     }
 }
 
+// A mixed problem with enough examples to search through the tree.
+near_problem tree_problem(lcg& rng)
+{
+    near_problem pb = mixed_problem(rng);
+    pb.N = 4096 + rng.below(8000);
+    pb.n = 1 + rng.below(3);
+    pb.M = 50 + rng.below(20);
+    pb.y.clear();
+    pb.weights.clear();
+    random_data(rng, pb);
+    if (pb.nrhs < 7) pb.weights.clear();
+    return pb;
+}
+
 }  // namespace
 
 // Whole calls on every vector level this CPU runs and on 1, 2 and 7
@@ -708,6 +702,28 @@ TEST(NearpolyExact, EveryLevelAndThreadCountGivesThePlainOrder)
     lcg rng(1413);
     for (int trial = 0; trial < 100; ++trial) {
         const near_problem pb = wide_problem(rng);
+        const plain_outputs expected = plain_order(pb);
+        for (simd::level l : levels)
+            for (int threads : {1, 2, 7}) {
+                scoped_env level("LOCALMODELS_SIMD", simd::name(l));
+                scoped_env count("LOCALMODELS_THREADS", std::to_string(threads));
+                expect_outputs(pb, expected,
+                               describe(trial, pb) + " on " + simd::name(l) + ", " +
+                                   std::to_string(threads) + " threads");
+            }
+    }
+}
+
+// Calls with enough examples to search through the tree, on every vector
+// level and on 1, 2 and 7 threads: the same bits as the plain order.
+TEST(NearpolyExact, WholeCallThroughTheTreeMatchesThePlainOrderBitForBit)
+{
+    const std::vector<simd::level> levels = runnable_levels();
+    lcg rng(1413);
+    for (int trial = 0; trial < 12; ++trial) {
+        const near_problem pb = tree_problem(rng);
+        const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+        ASSERT_TRUE(use_tree(pb.N, pb.n, s.K, pb.M)) << describe(trial, pb);
         const plain_outputs expected = plain_order(pb);
         for (simd::level l : levels)
             for (int threads : {1, 2, 7}) {

@@ -40,10 +40,10 @@ struct neighbours {
 neighbours search(const std::vector<double>& data_x, int N, int n, const std::vector<double>& q,
                   int K, const double* weights = nullptr)
 {
-    neighbours nb{std::vector<double>(N * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
+    neighbours nb{std::vector<double>(K * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
     std::vector<double> all(N);
-    find_neighbours(nb.diff.data(), all.data(), nb.index.data(), nb.dist.data(), data_x.data(),
-                    q.data(), 0, 1, weights, N, n, K);
+    find_neighbours(nb.diff.data(), all.data(), nb.index.data(), nb.dist.data(), nullptr,
+                    data_x.data(), q.data(), 0, 1, weights, N, n, K);
     nb.index.resize(K);
     return nb;
 }
@@ -88,12 +88,13 @@ TEST(NeighbourSearch, WorkedExample)
     neighbours plain = search(x, 4, 2, {0, 0}, 3);
     EXPECT_EQ(plain.index, (std::vector<int>{0, 1, 3}));
     EXPECT_EQ(plain.dist, (std::vector<double>{0, 1, 1, 2, 4}));  // sentinel, 3 kept, overflow
-    EXPECT_EQ(plain.diff, x);
+    // The kept examples minus the query, in list order: the examples.
+    EXPECT_EQ(plain.diff, (std::vector<double>{1, 0, -1, 0, -1, 1}));
 
     const double w[] = {2, 0.5};
     neighbours weighted = search(x, 4, 2, {0, 0}, 3, w);
     EXPECT_EQ(weighted.index, (std::vector<int>{1, 0, 3}));
-    EXPECT_EQ(weighted.diff, x);
+    EXPECT_EQ(weighted.diff, (std::vector<double>{0, 1, -1, -1, 0, 1}));
 }
 
 TEST(NeighbourSearch, TiesKeepRowOrder)
@@ -114,16 +115,16 @@ TEST(NeighbourSearch, TiesKeepRowOrder)
 TEST(NeighbourSearch, SecondQueryKeepsNoTraceOfTheFirst)
 {
     const std::vector<double> x = {0, 1, 2, 3, 4};
-    std::vector<double> diff(5), dist(4);
+    std::vector<double> diff(2), dist(4);
     std::vector<int> index(3);
     const double q1 = 0, q2 = 4;
     std::vector<double> all(5);
-    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q1, 0, 1,
-                    nullptr, 5, 1, 2);
-    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), x.data(), &q2, 0, 1,
-                    nullptr, 5, 1, 2);
+    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(), &q1, 0,
+                    1, nullptr, 5, 1, 2);
+    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(), &q2, 0,
+                    1, nullptr, 5, 1, 2);
     EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + 2), (std::vector<int>{4, 3}));
-    EXPECT_EQ(diff, (std::vector<double>{-4, -3, -2, -1, 0}));
+    EXPECT_EQ(diff, (std::vector<double>{0, -1}));
 }
 
 TEST(ConstantFamily, WorkedExampleRecursiveForm)

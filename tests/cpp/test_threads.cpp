@@ -122,7 +122,9 @@ TEST(Threads, GridvalGivesTheSameBitsForAnyThreadsAndRanges)
 TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
 {
     for (int trial = 0; trial < 8; ++trial) {
-        const int N = 30 + 7 * trial, n = 1 + trial % 3, M = 23;
+        // The last two search through a tree.
+        const bool tree = trial >= 6;
+        const int N = tree ? 5000 + trial : 30 + 7 * trial, n = 1 + trial % 3, M = tree ? 61 : 23;
         std::vector<double> x = noise(N * n, trial), y = noise(N, trial + 3),
                             q = noise(M * n, trial + 5);
         q[trial % M] = NAN;  // a query without a distance
@@ -143,14 +145,22 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
         np::settings s;
         ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
         const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
-        expect_same_for_every_split(M, [&](const ranges& rs, int threads) {
+        // In one step per range, or with the index built once for all
+        // ranges, as the Python front end does.
+        const auto run = [&](const ranges& rs, int threads, bool built) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::index_size(p, s) +
+                                          np::workspace_size(p, s) * threads);
+            if (built) np::build_index(p, s, threads, ws.data());
             for (auto r : rs)
-                np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads, ws.data(),
-                            ws.size());
+                (built ? np::predict_built : np::predict)(out.data(), out.data() + M, p, s, r.first,
+                                                          r.second, threads, ws.data(), ws.size());
             return out;
-        });
+        };
+        expect_same_for_every_split(
+            M, [&](const ranges& rs, int threads) { return run(rs, threads, false); });
+        expect_same_for_every_split(
+            M, [&](const ranges& rs, int threads) { return run(rs, threads, true); });
     }
 }
 
@@ -188,7 +198,8 @@ TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)
         const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
         auto run = [&](int threads) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::index_size(p, s) +
+                                          np::workspace_size(p, s) * threads);
             np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
             return out;
         };

@@ -433,7 +433,7 @@ void nearpoly_case(int index)
                         N,        n,        M};
     const auto run = [&](int threads) {
         vec out(M + (st.want_coefs ? static_cast<std::size_t>(M) * st.n_coef : 0));
-        std::vector<unsigned char> ws(np::workspace_size(p, st) * threads);
+        std::vector<unsigned char> ws(np::index_size(p, st) + np::workspace_size(p, st) * threads);
         np::predict(out.data(), st.want_coefs ? out.data() + M : nullptr, p, st, 0, M, threads,
                     ws.data(), ws.size());
         return out;
