@@ -101,18 +101,30 @@ def _share(plugin, args):
     return dask.delayed(shared, name=f"{plugin}-shared-{token}"), token
 
 
+def _fresh_if_empty(a):
+    """An empty array in memory of its own.
+
+    An empty array unpickled from a message may point into the message at
+    any byte; the in-process call takes it only at an address aligned for
+    float64. Its (absent) values are the same.
+    """
+    if isinstance(a, np.ndarray) and a.size == 0:
+        return np.zeros(a.shape, a.dtype)
+    return a
+
+
 def _block(block):
     """The chunk: the one block along the axes the call contracts."""
     while isinstance(block, list):
         (block,) = block
-    return block
+    return _fresh_if_empty(block)
 
 
 def _unwrap(shared):
     """The shared arguments; a Future left by a call under another scheduler is fetched."""
     if not isinstance(shared, _Shared):
         shared = shared.result()
-    return shared.args
+    return tuple(_fresh_if_empty(a) for a in shared.args)
 
 
 def _rows(x, chunks, default):
@@ -196,8 +208,7 @@ def _netsim_chunk(block, shared):
 
 
 def _gridval_chunk(block, shared):
-    table, breakpoints = _unwrap(shared)
-    return _gridval(_block(block), table, *breakpoints)
+    return _gridval(_block(block), *_unwrap(shared))
 
 
 # ---------------------------------------------------------------------------
@@ -258,11 +269,11 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
     ind = _indices(queries)
     if not return_coefs:
         return da.blockwise(_nearpoly_chunk, "i", queries, ind, shared, None, False, None,
-                            name=f"{plugin}-{token}", dtype=np.float64, concatenate=False,
+                            name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
                             meta=np.empty((0,)))
     width = 1 + probe[1].shape[1]
     both = da.blockwise(_nearpoly_chunk, "iz", queries, ind, shared, None, True, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False,
+                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
                         new_axes={"z": width}, meta=np.empty((0, 0)))
     return both[:, 0], both[:, 1:]
 
@@ -306,7 +317,7 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
             _floats(normalize), _floats(validity_type), _floats(fuzziness))
     shared, token = _share(plugin, args)
     return da.blockwise(_netsim_chunk, "iz", points, _indices(points), shared, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False,
+                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
                         new_axes={"z": p}, adjust_chunks={"i": lambda rows: rows * per_row},
                         meta=np.empty((0, 0)))
 
@@ -344,8 +355,8 @@ def gridval(points, table, *breakpoints, chunks=None):
 
     _probe(call, rows)
     per_row = _points_per_row(rows)
-    args = (_floats(table, "F"), tuple(_floats(b, "F") for b in breakpoints))
+    args = (_floats(table, "F"),) + tuple(_floats(b, "F") for b in breakpoints)
     shared, token = _share(plugin, args)
     return da.blockwise(_gridval_chunk, "i", rows, _indices(rows), shared, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False,
+                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
                         adjust_chunks={"i": lambda r: r * per_row}, meta=np.empty((0,)))

@@ -40,7 +40,10 @@ def local_cluster(n_workers=2):
     from distributed import LocalCluster
 
     return LocalCluster(n_workers=n_workers, processes=True, threads_per_worker=1,
-                        host=LOOPBACK, scheduler_port=0, dashboard_address=None,
+                        host=LOOPBACK, scheduler_port=0,
+                        # The HTTP servers start anyway: on the loopback address too.
+                        dashboard_address=f"{LOOPBACK}:0",
+                        worker_dashboard_address=f"{LOOPBACK}:0",
                         protocol="tcp://", env=worker_env(), silence_logs=40)
 
 

@@ -153,6 +153,11 @@ def test_queries_of_every_layout():
     got = lmd.gridval(p3, table, *b, chunks=2)
     assert got.shape == (15,)
     assert_same_bits(localmodels.gridval(p3, table, *b), got.compute())
+    # Empty chunks, also beside a single row (not merged away).
+    one = da.from_array(np.array([[0.3, -0.2]]), chunks=((0, 0, 1), -1))
+    got = lmd.netsim(one, centres, norms, models)
+    assert got.chunks == ((0, 0, 1), (2,))
+    assert_same_bits(localmodels.netsim([[0.3, -0.2]], centres, norms, models), got.compute())
     # Empty queries.
     got = lmd.netsim(np.zeros((0, 2)), centres, norms, models, chunks=3)
     assert got.shape == (0, 2)
