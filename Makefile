@@ -9,7 +9,7 @@ FUZZ_SECONDS ?= 20
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev clang-format
+           clang libclang-rt-14-dev clang-format python3-dask python3-distributed
 
 .PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
 
