@@ -11,7 +11,9 @@ The examples, the table or the network go to each worker once per call, not
 once per chunk: with a `distributed.Client` current (the one `compute` would
 use), they are scattered to every worker before the call returns; without
 one they are a single key of the graph, shared by all chunk tasks, for the
-local scheduler.
+local threaded scheduler. (Dask's local process-pool scheduler sends each
+task its inputs, these too; for worker processes use a
+`distributed.LocalCluster`.)
 
 A refused call raises `localmodels.Error` at once, before any task runs,
 with the in-process call's message and identifier: the in-process function

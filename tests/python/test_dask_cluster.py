@@ -8,15 +8,14 @@ import os
 
 import dask
 import dask.array as da
+import distributed
 import numpy as np
 import psutil
 import pytest
 
-distributed = pytest.importorskip("distributed")
-
-import localmodels  # noqa: E402
-import localmodels.dask as lmd  # noqa: E402
-from dask_support import (COMPUTE_SECONDS, LOOPBACK, assert_same_bits, broken_block,  # noqa: E402,F401
+import localmodels
+import localmodels.dask as lmd
+from dask_support import (COMPUTE_SECONDS, LOOPBACK, assert_same_bits, broken_block,  # noqa: F401
                           local_cluster, watchdog, widened_block)
 
 
@@ -27,7 +26,8 @@ def client():
         yield c
 
 
-def _gather(client, arrays):
+def gather_all(client, arrays):
+    """The arrays computed together on the cluster, each within the time bound."""
     futures = client.compute(list(arrays))
     return [f.result(timeout=COMPUTE_SECONDS) for f in futures]
 
@@ -120,7 +120,7 @@ def test_same_bits_as_in_process(client, plugin):
             else:
                 expected.append(want)
                 lazy.append(got)
-    for e, g in zip(expected, _gather(client, lazy)):
+    for e, g in zip(expected, gather_all(client, lazy)):
         assert_same_bits(e, g)
 
 
@@ -176,7 +176,7 @@ def test_examples_sent_once_to_each_worker(client):
     workers = set(client.scheduler_info()["workers"])
     assert set(client.who_has([future])[future.key]) == workers
     with distributed.get_task_stream(client) as stream:
-        got = _gather(client, [y, coefs])
+        got = gather_all(client, [y, coefs])
     assert_same_bits(localmodels.nearpoly(data_x, data_y, query_x, [1, 1, 1], return_coefs=True),
                      tuple(got))
     # 40 chunk tasks, each run once for both outputs; each worker unpickled

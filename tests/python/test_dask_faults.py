@@ -6,15 +6,13 @@ import os
 import signal
 import time
 
+import distributed
 import numpy as np
 import psutil
-import pytest
 
-distributed = pytest.importorskip("distributed")
-
-import localmodels  # noqa: E402
-import localmodels.dask as lmd  # noqa: E402
-from dask_support import COMPUTE_SECONDS, assert_same_bits, local_cluster, watchdog  # noqa: E402,F401
+import localmodels
+import localmodels.dask as lmd
+from dask_support import COMPUTE_SECONDS, assert_same_bits, local_cluster, watchdog  # noqa: F401
 
 CHUNK_ROWS = 125
 
