@@ -187,6 +187,25 @@ def _floats(x, order="K"):
     return np.asarray(x, dtype=float, order=order)
 
 
+def _by_chunk(function, plugin, token, queries, shared, literals=(), width=None, per_row=1):
+    """function(chunk, shared, *literals) for each chunk of rows of queries.
+
+    The result has per_row rows for each row of queries, and width columns
+    (none when width is None).
+    """
+    args = []
+    for v in (shared,) + tuple(literals):
+        args += [v, None]
+    out = "i" if width is None else "iz"
+    return da.blockwise(function, out, queries, _indices(queries), *args,
+                        name=f"{plugin}-{token}", dtype=np.float64,
+                        # One block per chunk of rows; no rechunking.
+                        concatenate=False, align_arrays=False,
+                        new_axes={} if width is None else {"z": width},
+                        adjust_chunks=None if per_row == 1 else {"i": lambda r: r * per_row},
+                        meta=np.empty((0,) * len(out)))
+
+
 # ---------------------------------------------------------------------------
 # The chunk tasks: the in-process function on one chunk of rows.
 
@@ -194,7 +213,7 @@ def _nearpoly_chunk(block, shared, return_coefs):
     block = _block(block)
     data_x, data_y, id_par, comb_par, cov_init, weights = _unwrap(shared)
     out = _nearpoly(data_x, data_y, block, id_par, comb_par, cov_init, weights,
-                        return_coefs=return_coefs)
+                    return_coefs=return_coefs)
     if not return_coefs:
         return out
     y, coefs = out
@@ -262,21 +281,17 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
 
     def call(q):
         return _nearpoly(data_x, data_y, q, id_par, comb_par, cov_init, weights,
-                             return_coefs=return_coefs)
+                         return_coefs=return_coefs)
 
     probe = _probe(call, queries)
     args = (_floats(data_x, "F"), _floats(data_y, "F"), _floats(id_par, "F"),
             _floats(comb_par, "F"), _floats(cov_init), _floats(weights))
     shared, token = _share(plugin, args)
-    ind = _indices(queries)
     if not return_coefs:
-        return da.blockwise(_nearpoly_chunk, "i", queries, ind, shared, None, False, None,
-                            name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
-                            meta=np.empty((0,)))
-    width = 1 + probe[1].shape[1]
-    both = da.blockwise(_nearpoly_chunk, "iz", queries, ind, shared, None, True, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
-                        new_axes={"z": width}, meta=np.empty((0, 0)))
+        return _by_chunk(_nearpoly_chunk, plugin, token, queries, shared, (False,))
+    # One block per chunk: the prediction, then the coefficients.
+    both = _by_chunk(_nearpoly_chunk, plugin, token, queries, shared, (True,),
+                     width=1 + probe[1].shape[1])
     return both[:, 0], both[:, 1:]
 
 
@@ -311,17 +326,14 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
 
     def call(block):
         return _netsim(block, centres, norm_matrices, consequents, normalize,
-                           validity_type, fuzziness)
+                       validity_type, fuzziness)
 
     p = _probe(call, points).shape[1]
     per_row = _points_per_row(points)
     args = (_floats(centres, "C"), _floats(norm_matrices), _floats(consequents),
             _floats(normalize), _floats(validity_type), _floats(fuzziness))
     shared, token = _share(plugin, args)
-    return da.blockwise(_netsim_chunk, "iz", points, _indices(points), shared, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
-                        new_axes={"z": p}, adjust_chunks={"i": lambda rows: rows * per_row},
-                        meta=np.empty((0, 0)))
+    return _by_chunk(_netsim_chunk, plugin, token, points, shared, width=p, per_row=per_row)
 
 
 def gridval(points, table, *breakpoints, chunks=None):
@@ -359,6 +371,4 @@ def gridval(points, table, *breakpoints, chunks=None):
     per_row = _points_per_row(rows)
     args = (_floats(table, "F"),) + tuple(_floats(b, "F") for b in breakpoints)
     shared, token = _share(plugin, args)
-    return da.blockwise(_gridval_chunk, "i", rows, _indices(rows), shared, None,
-                        name=f"{plugin}-{token}", dtype=np.float64, concatenate=False, align_arrays=False,
-                        adjust_chunks={"i": lambda r: r * per_row}, meta=np.empty((0,)))
+    return _by_chunk(_gridval_chunk, plugin, token, rows, shared, per_row=per_row)

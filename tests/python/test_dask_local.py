@@ -58,7 +58,9 @@ def test_same_bits_and_refusals_as_in_process(plugin):
             # A numpy array chunked by the call, and the same as a dask array.
             calls.append((pr.args, dict(pr.kwargs, chunks=chunks)))
             if queries.ndim:
-                calls.append((with_queries(pr.args, at, da.from_array(queries, chunks=(chunks,) + (-1,) * (queries.ndim - 1))), pr.kwargs))
+                rest = (-1,) * (queries.ndim - 1)
+                lazy_queries = da.from_array(queries, chunks=(chunks,) + rest)
+                calls.append((with_queries(pr.args, at, lazy_queries), pr.kwargs))
         for args, kwargs in calls:
             got = dask_call(plugin, args, kwargs)
             if want[0] == "error":
@@ -129,8 +131,8 @@ def test_queries_of_every_layout():
     assert_same_bits(want, lmd.nearpoly(data_x, data_y, q, [1, 1, 1], chunks=3).compute())
     # Integer queries are converted per chunk as numpy converts them.
     qi = rng.integers(-2, 3, size=(30, 3))
-    assert_same_bits(localmodels.nearpoly(data_x, data_y, qi, [1, 1, 1]),
-                     lmd.nearpoly(data_x, data_y, da.from_array(qi, chunks=4), [1, 1, 1]).compute())
+    got = lmd.nearpoly(data_x, data_y, da.from_array(qi, chunks=4), [1, 1, 1])
+    assert_same_bits(localmodels.nearpoly(data_x, data_y, qi, [1, 1, 1]), got.compute())
     # Queries of one input as a vector; a scalar is one query.
     x = np.linspace(-2, 2, 101)
     qv = np.linspace(-1.5, 1.5, 13)
