@@ -3,15 +3,18 @@
 
 BUILD ?= build
 SANITIZE_BUILD ?= build-sanitize
+TSAN_BUILD ?= build-tsan
 JOBS ?= 2
 FUZZ_SECONDS ?= 20
 # --no-history: Octave 7 otherwise prints an "error:" line at every exit.
 OCTAVE = octave-cli --no-gui --norc --quiet --no-window-system --no-history
 
 PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octave-dev gnuplot-nox \
-           clang libclang-rt-14-dev clang-format python3-dask python3-distributed
+           clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user \
+           pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
+           python3-wheel python3-venv python3-matplotlib python3-dask python3-distributed
 
-.PHONY: all demo test setup configure build plugins dist sanitize fuzz valgrind clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench clean
 
 all: build
 
@@ -61,13 +64,29 @@ sanitize: setup
 	  -DLOCALMODELS_WERROR=ON
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 
-test: build sanitize
+# The two GoogleTest suites under ThreadSanitizer (Clang): test_threads.cpp
+# runs every threaded worker on 2, 3 and 7 threads, and `make test` sets
+# LOCALMODELS_THREADS=3 so that the plug-ins' calls run threaded too.
+tsan: setup
+	CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -DTHREAD_SANITIZE=ON \
+	  -DBUILD_OCTAVE_PLUGINS=OFF -DBUILD_BENCHMARKS=OFF \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" \
+	  -DLOCALMODELS_WERROR=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target core_tests plugin_tests
+
+test: build sanitize tsan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	cd $(SANITIZE_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(TSAN_BUILD) && LOCALMODELS_THREADS=3 TSAN_OPTIONS=halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) -L gtest
 
 # A longer fuzzing run: make fuzz FUZZ_SECONDS=600
 fuzz: sanitize
 	cd $(SANITIZE_BUILD) && ctest -R '^fuzz_' --output-on-failure -j $(JOBS)
+
+# Plants each mutant of tools/mutants.txt in the core, reruns the GoogleTest suites, restores it.
+mutate: setup
+	python3 tools/mutate.py
 
 # The Octave test scripts once under valgrind (a few minutes); the summary
 # names every report, and none may come from a .mex file.
@@ -80,5 +99,22 @@ valgrind: build
 	@! grep -E 'Invalid (read|write)|uninitialised' $(BUILD)/valgrind.log
 	@! grep -E '\.mex' $(BUILD)/valgrind.log
 
+# Benchmarks: every workload in Google Benchmark (medians of
+# BENCH_REPETITIONS), then the plug-ins timed from Octave, then the peers in
+# Python when scipy and scikit-learn import; each prints its ratios.
+BENCH_REPETITIONS ?= 7
+bench: configure
+	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins
+	for p in bench_gridval bench_netsim bench_calls bench_nearpoly; do \
+	  $(BUILD)/bench/$$p --benchmark_repetitions=$(BENCH_REPETITIONS) \
+	    --benchmark_report_aggregates_only=true || exit 1; \
+	done
+	$(OCTAVE) --eval "addpath('$(CURDIR)/bench'); octave_bench('$(CURDIR)/$(BUILD)', $(BENCH_REPETITIONS))"
+	@if /usr/bin/python3 -c 'import scipy, sklearn' 2>/dev/null; then \
+	  /usr/bin/python3 bench/peers.py $(BUILD) $(BENCH_REPETITIONS); \
+	else \
+	  echo "Peers skipped: install python3-scipy and python3-sklearn to time them."; \
+	fi
+
 clean:
-	rm -rf $(BUILD) $(SANITIZE_BUILD)
+	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)

@@ -29,15 +29,17 @@ checks::elem_class class_of(const mxArray* a)
 
 }  // namespace
 
-checks::arg describe(const mxArray* a)
+checks::arg describe(const mxArray* a, bool second_dimension)
 {
     checks::arg d;
-    d.cls = class_of(a);
+    // Cheap queries first: some hosts find the class id by its name, and
+    // build the dimension vector (even for its count) only when asked for it.
+    d.cls = mxIsDouble(a) ? checks::elem_class::double_ : class_of(a);
     d.complex = mxIsComplex(a);
     d.sparse = mxIsSparse(a);
     d.rows = mxGetM(a);
-    d.dim2 = mxGetDimensions(a)[1];
     d.cols = mxGetN(a);
+    d.dim2 = second_dimension ? mxGetDimensions(a)[1] : d.cols;
     d.numel = mxGetNumberOfElements(a);
     // Only arrays of plain elements have data a plug-in may read.
     const bool plain = d.cls != checks::elem_class::cell &&
@@ -46,9 +48,11 @@ checks::arg describe(const mxArray* a)
     return d;
 }
 
-checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in, int limit)
+checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in, int limit,
+                           unsigned second_dimensions)
 {
-    for (int i = 0; i < nrhs && i < limit; ++i) in[i] = describe(prhs[i]);
+    for (int i = 0; i < nrhs && i < limit; ++i)
+        in[i] = describe(prhs[i], i < 32 && (second_dimensions >> i & 1));
     return checks::call{nlhs, nrhs, in};
 }
 

@@ -7,6 +7,9 @@ namespace localmodels::mex {
 
 namespace {
 
+// Only the centres' second dimension is read (it is c).
+constexpr unsigned centres_dims = 1u << checks::in_centres;
+
 enum { out_derivatives, out_y };
 
 }  // namespace
@@ -15,8 +18,8 @@ void dmat_inputs_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
 {
     checks::arg in[checks::network_inputs];
     checks::network_call a;
-    raise_if_failed(
-        checks::check_dmat_inputs(describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a));
+    raise_if_failed(checks::check_dmat_inputs(
+        describe_call(nlhs, nrhs, prhs, in, checks::network_inputs, centres_dims), &a));
 
     plhs[out_derivatives] = mxCreateDoubleMatrix(a.net.n, a.net.p, mxREAL);
     double* y = optional_column(nlhs, plhs, out_y, a.net.p);

@@ -8,6 +8,9 @@ namespace localmodels::mex {
 
 namespace {
 
+// Only the centres' second dimension is read (it is c).
+constexpr unsigned centres_dims = 1u << checks::in_centres;
+
 enum { out_derivatives, out_y };
 
 }  // namespace
@@ -19,7 +22,8 @@ void dmat_params_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
     unsigned selection;
     std::int64_t R;
     raise_if_failed(checks::check_dmat_params(
-        describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a, &selection, &R));
+        describe_call(nlhs, nrhs, prhs, in, checks::network_inputs, centres_dims), &a, &selection,
+        &R));
 
     plhs[out_derivatives] = mxCreateDoubleMatrix(static_cast<mwSize>(R), a.net.p, mxREAL);
     double* y = optional_column(nlhs, plhs, out_y, a.net.p);

@@ -13,11 +13,13 @@ enum { out_values };
 
 void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
-    // The number of outputs is not tested.
+    // The number of outputs is not tested; only the breakpoints' second
+    // dimensions are read.
     checks::arg in[checks::gridval_inputs];
     gridval::problem p;
-    raise_if_failed(
-        checks::check_gridval(describe_call(nlhs, nrhs, prhs, in, checks::gridval_inputs), &p));
+    raise_if_failed(checks::check_gridval(
+        describe_call(nlhs, nrhs, prhs, in, checks::gridval_inputs, ~0u << checks::in_breakpoints),
+        &p));
 
     plhs[out_values] = mxCreateDoubleMatrix(1, p.N, mxREAL);
     const int threads = gridval::threads_for(p, 0, p.N);

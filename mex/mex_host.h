@@ -16,11 +16,15 @@
 
 namespace localmodels::mex {
 
-// What the core's checks need to know of one host array.
-checks::arg describe(const mxArray* a);
+// What the core's checks need to know of one host array. Without
+// `second_dimension`, dim2 is taken to be cols (as for any 2-D array): the
+// dimension vector costs an allocation in some hosts.
+checks::arg describe(const mxArray* a, bool second_dimension = true);
 
-// The call's first min(nrhs, limit) inputs described into in[limit].
-checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in, int limit);
+// The call's first min(nrhs, limit) inputs described into in[limit]; bit i
+// of `second_dimensions` asks for the true second dimension of input i.
+checks::call describe_call(int nlhs, int nrhs, const mxArray* prhs[], checks::arg* in, int limit,
+                           unsigned second_dimensions = ~0u);
 
 // Ends the call with the refusal's identifier and message when e is one.
 void raise_if_failed(const error& e);

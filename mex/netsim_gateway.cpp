@@ -7,6 +7,9 @@ namespace localmodels::mex {
 
 namespace {
 
+// Only the centres' second dimension is read (it is c).
+constexpr unsigned centres_dims = 1u << checks::in_centres;
+
 enum { out_y };
 
 }  // namespace
@@ -16,8 +19,8 @@ void netsim_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     checks::arg in[checks::network_inputs];
     checks::network_call a;
     int N;
-    raise_if_failed(
-        checks::check_netsim(describe_call(nlhs, nrhs, prhs, in, checks::network_inputs), &a, &N));
+    raise_if_failed(checks::check_netsim(
+        describe_call(nlhs, nrhs, prhs, in, checks::network_inputs, centres_dims), &a, &N));
 
     plhs[out_y] = mxCreateDoubleMatrix(a.net.p, N, mxREAL);  // also when nlhs == 0
     const int threads = network::simulate_threads_for(a.net, 0, N);

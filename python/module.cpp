@@ -43,17 +43,18 @@ checks::arg describe(const py::handle& h)
     std::uint64_t cols = 1;
     bool beyond = false;
     for (py::ssize_t k = 1; k < nd; ++k)
-        beyond = beyond ||
-                 __builtin_mul_overflow(cols, static_cast<std::uint64_t>(a.shape(k)), &cols);
+        beyond =
+            beyond || __builtin_mul_overflow(cols, static_cast<std::uint64_t>(a.shape(k)), &cols);
     d.cols = beyond ? ~std::uint64_t{0} : cols;
     d.numel = static_cast<std::uint64_t>(a.size());
     // The wrappers pass anything else only for arrays too large to copy,
     // which require_double_array refuses before any check reads their data.
-    const bool laid_out = a.dtype().is(py::dtype::of<double>()) &&
+    const bool laid_out = py::isinstance<py::array_t<double>>(a) &&
                           (a.flags() & py::array::f_style) &&
                           reinterpret_cast<std::uintptr_t>(a.data()) % alignof(double) == 0;
     if (!laid_out && d.numel <= static_cast<std::uint64_t>(max_count))
-        throw py::type_error("localmodels._core: an argument is not a Fortran-ordered float64 array");
+        throw py::type_error(
+            "localmodels._core: an argument is not a Fortran-ordered float64 array");
     d.data = laid_out && d.numel > 0 ? a.data() : nullptr;
     return d;
 }
@@ -116,8 +117,8 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
     checks::arg in[checks::nearpoly_inputs];
     nearpoly::problem p;
     nearpoly::settings s;
-    raise_if_failed(checks::check_nearpoly(
-        describe_call(nlhs, args, in, checks::nearpoly_inputs), &p, &s));
+    raise_if_failed(
+        checks::check_nearpoly(describe_call(nlhs, args, in, checks::nearpoly_inputs), &p, &s));
 
     // Row q of coefs is column q of the MEX's n_coef-by-M output 2.
     py::array_t<double> y(p.M);

@@ -31,12 +31,4 @@ int threads_for(const problem& p, int first, int last);
 void interpolate(double* out, const problem& p, int first, int last, int threads, void* memory,
                  std::size_t bytes);
 
-namespace detail {
-
-// Blends the 2^j table values that `run` refers to along dimensions j-1 … 0,
-// upper half first: (1 - f) * lower + upper * f at each level.
-double blend_corners(const double* const* run, const double* fractions, int j);
-
-}  // namespace detail
-
 }  // namespace localmodels::gridval

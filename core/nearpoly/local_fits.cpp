@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 
+#include "core/nearpoly/lanes.h"
 #include "core/nearpoly/stages.h"
 
 namespace localmodels::nearpoly::detail {
@@ -44,46 +45,91 @@ void symmetric_times(double* __restrict h, const double* __restrict P, const dou
     }
 }
 
-// Takes in one neighbour (regressor x, target y): updates P and theta.
-void rls_step(double* P, double* theta, double* g, const double* x, double y, int m)
+void downdate(double* P, const double* g, double delta, int m)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
-    double delta = 1.0;
-    double e = y;  // a-priori residual, with the old theta
-    symmetric_times(g, P, x, m);
-    for (int a = 0; a < m; ++a) delta = delta + g[a] * x[a];
-    for (int a = 0; a < m; ++a) e = e - x[a] * theta[a];
     for (int a = 0; a < m; ++a) {
         const double ga = g[a];
         double* row = P + a * mm;
         for (int b = 0; b < m; ++b) row[b] = row[b] - (ga * g[b]) / delta;
     }
-    // With the new P; equal to theta + e g / delta only in exact arithmetic.
-    symmetric_times(g, P, x, m);
+}
+
+void advance(double* theta, const double* g, double e, int m)
+{
     for (int a = 0; a < m; ++a) theta[a] = theta[a] + e * g[a];
 }
 
-// Mean over k of the squared leave-one-out residuals of the u nearest; h
-// is m doubles of work space.
-double loo_error(double* h, const double* rows, const double* targets, const double* P,
-                 const double* theta, int m, int u, int k)
+// Neighbour by neighbour: num = y_t - x_t . theta from y_t, h = P x_t,
+// den = 1 - x_t . h from 1.0, every sum with a ascending.
+void squares(const fit_storage* fs, int m, int u)
 {
     const std::size_t mm = static_cast<std::size_t>(m);
-    double sum = 0.0;
     for (int t = 0; t < u; ++t) {
-        const double* x = rows + t * mm;
-        double num = targets[t];
+        const double* x = fs->rows + t * mm;
+        double num = fs->targets[t];
         double den = 1.0;
-        for (int a = 0; a < m; ++a) num = num - x[a] * theta[a];
-        symmetric_times(h, P, x, m);
-        for (int a = 0; a < m; ++a) den = den - x[a] * h[a];
+        for (int a = 0; a < m; ++a) num = num - x[a] * fs->theta[a];
+        symmetric_times(fs->gain, fs->P, x, m);
+        for (int a = 0; a < m; ++a) den = den - x[a] * fs->gain[a];
         const double r = num / den;
-        sum = sum + r * r;
+        fs->squares[t] = r * r;
     }
+}
+
+// Takes in one neighbour (regressor x, target y): updates P and theta.
+void rls_step(fit_storage* fs, const lane_kernels& k, const double* x, double y, int m)
+{
+    double* g = fs->gain;
+    double delta = 1.0;
+    double e = y;  // a-priori residual, with the old theta
+    k.times(g, fs->P, x, m);
+    for (int a = 0; a < m; ++a) delta = delta + g[a] * x[a];
+    for (int a = 0; a < m; ++a) e = e - x[a] * fs->theta[a];
+    k.downdate(fs->P, g, delta, m);
+    // With the new P; equal to theta + e g / delta only in exact arithmetic.
+    k.times(g, fs->P, x, m);
+    k.advance(fs->theta, g, e, m);
+}
+
+// Mean over k of the squared leave-one-out residuals of the u nearest,
+// added in neighbour order whatever the level.
+double loo_error(fit_storage* fs, const lane_kernels& lanes, int m, int u, int k)
+{
+    lanes.squares(fs, m, u);
+    double sum = 0.0;
+    for (int t = 0; t < u; ++t) sum = sum + fs->squares[t];
     return sum / k;
 }
 
+// cols = the first k regressors transposed, for the vector scoring.
+void transpose_rows(fit_storage* fs, int m, int k)
+{
+    const std::size_t mm = static_cast<std::size_t>(m), S = static_cast<std::size_t>(fs->stride);
+    for (int t = 0; t < k; ++t)
+        for (int b = 0; b < m; ++b) fs->cols[b * S + t] = fs->rows[t * mm + b];
+}
+
 }  // namespace
+
+const lane_kernels scalar_lanes = {symmetric_times, downdate, advance, squares};
+
+const lane_kernels& lanes_for(simd::level l)
+{
+#if defined(__x86_64__)
+    switch (l) {
+        case simd::level::avx512: return avx512_lanes;
+        case simd::level::avx2: return avx2_lanes;
+        case simd::level::sse2: return sse2_lanes;
+        default: break;
+    }
+#endif
+#if defined(__aarch64__)
+    if (l == simd::level::neon) return neon_lanes;
+#endif
+    (void)l;
+    return scalar_lanes;
+}
 
 void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
                 const double* diff, const int* index, const double* data_y, int N, int n,
@@ -91,21 +137,23 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
 {
     const int m = f.m;
     const std::size_t mm = static_cast<std::size_t>(m);
+    const lane_kernels& lanes = lanes_for(fs->level);
     std::fill(fs->P, fs->P + mm * mm, 0.0);
     for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
     for (int t = 0; t < f.k_max; ++t) {
         fs->targets[t] = data_y[index[t]];
         build_regressor(fs->rows + t * mm, diff, index[t], N, n, quadratic);
     }
+    if (&lanes != &scalar_lanes) transpose_rows(fs, m, f.k_max);
     std::fill(fs->theta, fs->theta + m, 0.0);
 
     for (int t = 0; t < f.k_max; ++t) {
         const int k = t + 1;  // neighbours in the fit
-        rls_step(fs->P, fs->theta, fs->gain, fs->rows + t * mm, fs->targets[t], m);
+        rls_step(fs, lanes, fs->rows + t * mm, fs->targets[t], m);
         if (k < f.k_min) continue;
         // A window scores only the w nearest, but the divisor stays k.
         const int u = f.window != 0 && f.window < k ? f.window : k;
-        const double E = loo_error(fs->gain, fs->rows, fs->targets, fs->P, fs->theta, m, u, k);
+        const double E = loo_error(fs, lanes, m, u, k);
         insert_candidate(list, E, fs->theta[0], fs->theta, m);
     }
 }

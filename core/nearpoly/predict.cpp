@@ -15,6 +15,7 @@ namespace {
 using detail::candidate_list;
 using detail::candidate_lists;
 using detail::fit_storage;
+using detail::fit_stride;
 
 // Everything one call's queries share.
 struct scratch {
@@ -45,11 +46,16 @@ fit_storage take_fit_storage(workspace* w, const family_settings& f)
 {
     const std::size_t m = static_cast<std::size_t>(f.m);
     fit_storage fs;
+    const std::size_t stride = static_cast<std::size_t>(fit_stride(f.k_max));
     fs.rows = take<double>(w, static_cast<std::size_t>(f.k_max) * m);
-    fs.targets = take<double>(w, f.k_max);
+    fs.targets = take<double>(w, stride);
     fs.P = take<double>(w, m * m);
     fs.theta = take<double>(w, m);
     fs.gain = take<double>(w, m);
+    fs.cols = take<double>(w, m * stride);
+    fs.squares = take<double>(w, stride);
+    fs.stride = static_cast<int>(stride);
+    fs.level = simd::chosen();  // once per call, not per query
     return fs;
 }
 

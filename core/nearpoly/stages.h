@@ -2,6 +2,7 @@
 // predict() and tested one by one.
 #pragma once
 
+#include "core/common/simd.h"
 #include "core/nearpoly/nearpoly.h"
 
 namespace localmodels::nearpoly::detail {
@@ -28,14 +29,26 @@ void insert_candidate(candidate_list* list, double e, double v, const double* c,
 void constant_fits(candidate_list* list, const family_settings& f, const int* index,
                    const double* data_y);
 
-// Working storage of one recursive least-squares family.
+// Working storage of one recursive least-squares family. The vector paths
+// score several neighbours at once from `cols`, the regressors transposed,
+// whose rows run `stride` columns: k_max, then zeros to whole vectors.
 struct fit_storage {
-    double* rows;     // k_max regressors of m values
-    double* targets;  // k_max
-    double* P;        // m-by-m covariance
-    double* theta;    // m parameters
-    double* gain;     // m
+    double* rows;       // k_max regressors of m values
+    double* targets;    // stride: k_max targets, then zeros
+    double* P;          // m-by-m covariance
+    double* theta;      // m parameters
+    double* gain;       // m
+    double* cols;       // m rows of stride: cols[b * stride + t] = rows[t * m + b]
+    double* squares;    // stride: squared leave-one-out residuals
+    int stride;         // fit_stride(k_max)
+    simd::level level;  // the vector level of the call
 };
+
+// k_max rounded up to whole vectors of the widest level.
+inline int fit_stride(int k_max)
+{
+    return (k_max + 7) / 8 * 8;
+}
 
 // Fits the linear (m = n + 1) or quadratic family by recursive least squares
 // on the nearest neighbours and inserts every scored fit into `list`.

@@ -19,17 +19,44 @@ using detail::norm_at;
 
 namespace {
 
+// What every entry reads, formed once: g(k, i) = Σ_s A_i(k,s) D(s,i) at
+// k + i*n, and for the fuzzy validity 2 w_i^m / (m - 1) at i.
+struct shared {
+    double* g;
+    double* fuzzy_factor;
+};
+
+point_state lay_out(workspace* w, const view& net, double** y_own, shared* sh)
+{
+    point_state s = detail::take_point_state(w, net, y_own);
+    sh->g = take<double>(w, static_cast<std::size_t>(net.n) * static_cast<std::size_t>(net.c));
+    sh->fuzzy_factor = take<double>(w, static_cast<std::size_t>(net.c));
+    return s;
+}
+
+void form_shared(const shared& sh, const point_state& s, const view& net, const options& o)
+{
+    const int n = net.n;
+    for (int i = 0; i < net.c; ++i)
+        for (int k = 0; k < n; ++k) {
+            double g = 0.0;
+            for (int r = 0; r < n; ++r)
+                g = g + norm_at(net.norm_matrices, n, k, r, i) * s.differences[at2(r, i, n)];
+            sh.g[at2(k, i, n)] = g;
+        }
+    if (o.kind == validity::fuzzy)
+        for (int i = 0; i < net.c; ++i)
+            sh.fuzzy_factor[i] = (2 * validity_power(s.validities[i], o)) / (o.fuzziness - 1);
+}
+
 // Entry (k, j) of the derivative matrix, from the core's intermediates.
-double input_derivative(int k, int j, const double* y, const point_state& s, const view& net,
-                        const options& o)
+double input_derivative(int k, int j, const double* y, const point_state& s, const shared& sh,
+                        const view& net, const options& o)
 {
     const int n = net.n, p = net.p;
-    const double m = o.fuzziness;
     double acc = 0.0;
     for (int i = 0; i < net.c; ++i) {
-        double g = 0.0;
-        for (int r = 0; r < n; ++r)
-            g = g + norm_at(net.norm_matrices, n, k, r, i) * s.differences[at2(r, i, n)];
+        const double g = sh.g[at2(k, i, n)];
         const double Y = s.local_outputs[at2(j, i, p)];
         const double e = o.normalize != 0 ? Y - y[j] : Y;
         const double w = s.validities[i];
@@ -38,7 +65,7 @@ double input_derivative(int k, int j, const double* y, const point_state& s, con
             const double t = e * g;
             acc = acc + (slope - (t + t)) * w;
         } else if (o.kind == validity::fuzzy) {
-            acc = acc + (w * slope - (((2 * validity_power(w, o)) / (m - 1)) * e) * g);
+            acc = acc + (w * slope - (sh.fuzzy_factor[i] * e) * g);
         }
     }
     return o.normalize != 0 ? acc / s.validity_sum : acc;
@@ -50,7 +77,8 @@ std::size_t input_derivatives_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
     double* y_own;  // the outputs, when the caller does not keep them
-    detail::take_point_state(&w, net, &y_own);
+    shared sh;
+    lay_out(&w, net, &y_own, &sh);
     return bytes_needed(w);
 }
 
@@ -59,13 +87,15 @@ void input_derivatives(double* derivatives, double* y, const double* x, const vi
 {
     workspace w = memory_workspace(memory, bytes);
     double* y_own;
-    point_state s = detail::take_point_state(&w, net, &y_own);
+    shared sh;
+    point_state s = lay_out(&w, net, &y_own, &sh);
     if (!y) y = y_own;
 
     evaluate_point(y, &s, x, net, o);
+    if (o.kind != validity::distance) form_shared(sh, s, net, o);
     for (int j = 0; j < net.p; ++j)
         for (int k = 0; k < net.n; ++k)
-            derivatives[at2(k, j, net.n)] = input_derivative(k, j, y, s, net, o);
+            derivatives[at2(k, j, net.n)] = input_derivative(k, j, y, s, sh, net, o);
 }
 
 }  // namespace localmodels::network

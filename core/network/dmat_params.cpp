@@ -52,50 +52,75 @@ void fill_distance_sensitivities(double* G, const double* y, const point_state& 
     }
 }
 
-// Writes column j of the derivative matrix from `row` on; returns the row
-// after the last one written.
-double* write_column(double* row, int j, const double* G, const double* x, const point_state& s,
-                     const view& net, const options& o, unsigned selection)
+// What every column reads, formed once for the selected blocks:
+// h(k, i) = Σ_s D(s,i) A_i(s,k) at k + i*n, and the consequent values
+// w_i x_k (/S) at k + i*(n+1), k = n the offset's w_i (/S).
+struct shared {
+    double* G;
+    double* h;
+    double* consequent;
+};
+
+void form_shared(const shared& sh, const double* x, const point_state& s, const view& net,
+                 const options& o, unsigned selection)
 {
-    const int n = net.n, p = net.p, c = net.c;
+    const int n = net.n, c = net.c;
     const double S = s.validity_sum;
-    if (selection & select_centres) {
-        for (int i = 0; i < c; ++i) {
+    if (selection & select_centres)
+        for (int i = 0; i < c; ++i)
             for (int k = 0; k < n; ++k) {
                 double h = 0.0;
                 for (int r = 0; r < n; ++r)
                     h = h + s.differences[at2(r, i, n)] * norm_at(net.norm_matrices, n, r, k, i);
-                *row++ = 2 * (G[at2(j, i, p)] * h);
+                sh.h[at2(k, i, n)] = h;
             }
-        }
-    }
-    if (selection & select_norm_matrices) {
-        for (int i = 0; i < c; ++i)
-            for (int b = 0; b < n; ++b)
-                for (int a = 0; a < n; ++a)
-                    *row++ = -((G[at2(j, i, p)] * s.differences[at2(a, i, n)]) *
-                               s.differences[at2(b, i, n)]);
-    }
-    if (selection & select_consequents) {
+    if (selection & select_consequents)
         for (int i = 0; i < c; ++i) {
             const double w = s.validities[i];
-            for (int k = 0; k < n; ++k) {
-                const double v = o.normalize != 0 ? (w * x[k]) / S : w * x[k];
-                for (int q = 0; q < p; ++q) *row++ = q == j ? v : 0.0;
-            }
-            const double offset = o.normalize != 0 ? w / S : w;
-            for (int q = 0; q < p; ++q)
-                *row++ = (selection & select_offsets) && q == j ? offset : 0.0;
+            double* v = sh.consequent + at2(0, i, n + 1);
+            for (int k = 0; k < n; ++k) v[k] = o.normalize != 0 ? (w * x[k]) / S : w * x[k];
+            v[n] = o.normalize != 0 ? w / S : w;
         }
-    }
+}
+
+// Writes column j of the derivative matrix from `row` on; returns the row
+// after the last one written.
+double* write_column(double* row, int j, const shared& sh, const point_state& s, const view& net,
+                     unsigned selection)
+{
+    const int n = net.n, p = net.p, c = net.c;
+    if (selection & select_centres)
+        for (int i = 0; i < c; ++i) {
+            const double G = sh.G[at2(j, i, p)];
+            for (int k = 0; k < n; ++k) *row++ = 2 * (G * sh.h[at2(k, i, n)]);
+        }
+    if (selection & select_norm_matrices)
+        for (int i = 0; i < c; ++i) {
+            const double G = sh.G[at2(j, i, p)];
+            const double* d = s.differences + at2(0, i, n);
+            for (int b = 0; b < n; ++b)
+                for (int a = 0; a < n; ++a) *row++ = -((G * d[a]) * d[b]);
+        }
+    if (selection & select_consequents)
+        for (int i = 0; i < c; ++i) {
+            const double* v = sh.consequent + at2(0, i, n + 1);
+            for (int k = 0; k < n; ++k)
+                for (int q = 0; q < p; ++q) *row++ = q == j ? v[k] : 0.0;
+            for (int q = 0; q < p; ++q)
+                *row++ = (selection & select_offsets) && q == j ? v[n] : 0.0;
+        }
     return row;
 }
 
-// The point state, the outputs when the caller does not keep them, and G.
-point_state lay_out(workspace* w, const view& net, double** y_own, double** G)
+// The point state, the outputs when the caller does not keep them, and
+// what the columns share.
+point_state lay_out(workspace* w, const view& net, double** y_own, shared* sh)
 {
+    const std::size_t n = static_cast<std::size_t>(net.n), c = static_cast<std::size_t>(net.c);
     point_state s = detail::take_point_state(w, net, y_own);
-    *G = take<double>(w, static_cast<std::size_t>(net.c) * net.p);
+    sh->G = take<double>(w, c * static_cast<std::size_t>(net.p));
+    sh->h = take<double>(w, n * c);
+    sh->consequent = take<double>(w, (n + 1) * c);
     return s;
 }
 
@@ -104,8 +129,9 @@ point_state lay_out(workspace* w, const view& net, double** y_own, double** G)
 std::size_t parameter_derivatives_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
-    double *y_own, *G;
-    lay_out(&w, net, &y_own, &G);
+    double* y_own;
+    shared sh;
+    lay_out(&w, net, &y_own, &sh);
     return bytes_needed(w);
 }
 
@@ -113,14 +139,16 @@ void parameter_derivatives(double* derivatives, double* y, const double* x, cons
                            const options& o, unsigned selection, void* memory, std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
-    double *y_own, *G;
-    point_state s = lay_out(&w, net, &y_own, &G);
+    double* y_own;
+    shared sh;
+    point_state s = lay_out(&w, net, &y_own, &sh);
     if (!y) y = y_own;
 
     evaluate_point(y, &s, x, net, o);
-    fill_distance_sensitivities(G, y, s, net, o);
+    fill_distance_sensitivities(sh.G, y, s, net, o);
+    form_shared(sh, x, s, net, o, selection);
     double* row = derivatives;
-    for (int j = 0; j < net.p; ++j) row = write_column(row, j, G, x, s, net, o, selection);
+    for (int j = 0; j < net.p; ++j) row = write_column(row, j, sh, s, net, selection);
 }
 
 }  // namespace localmodels::network

@@ -1,26 +1,39 @@
 // The network's distances, validities, local models and blend at one point.
 // Every accumulation starts from 0 and adds its terms one at a time in the
 // order written, so that every plug-in sees bit-identical intermediates.
+#include <cmath>
+
 #include "core/network/network.h"
 
 namespace localmodels::network {
 
 using detail::at2;
-using detail::consequent_at;
-using detail::norm_at;
 
 namespace {
 
-// Quadratic form of the difference d[n] with the norm matrix a of cluster i,
+// Quadratic form of the difference d[n] with the norm matrix a (its page),
 // from its diagonal and the part below it: the off-diagonal sum counts twice.
-double norm_distance(const double* a, const double* d, int n, int i)
+double norm_distance(const double* a, const double* d, int n)
 {
     double w = 0;
-    for (int s = 0; s < n; ++s)
-        for (int r = s + 1; r < n; ++r) w = norm_at(a, n, r, s, i) * d[s] * d[r] + w;
+    for (int s = 0; s < n; ++s) {
+        const double* column = a + at2(0, s, n);
+        for (int r = s + 1; r < n; ++r) w = column[r] * d[s] * d[r] + w;
+    }
     w = w + w;
-    for (int k = 0; k < n; ++k) w = d[k] * d[k] * norm_at(a, n, k, k, i) + w;
+    for (int k = 0; k < n; ++k) w = d[k] * d[k] * a[at2(k, k, n)] + w;
     return w;
+}
+
+// w[i] = validity_at(w[i]) for every cluster, the choice made once.
+void transform(double* w, int c, const options& o)
+{
+    if (o.kind == validity::gaussian) {
+        for (int i = 0; i < c; ++i) w[i] = std::exp(-w[i]);
+    } else if (o.kind == validity::fuzzy) {
+        const double e = -1.0 / (o.fuzziness - 1.0);
+        for (int i = 0; i < c; ++i) w[i] = std::pow(w[i] + distance_floor, e);
+    }
 }
 
 }  // namespace
@@ -28,24 +41,31 @@ double norm_distance(const double* a, const double* d, int n, int i)
 void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o)
 {
     const int n = net.n, p = net.p, c = net.c;
-    for (int i = 0; i < c; ++i)
-        for (int k = 0; k < n; ++k) s->differences[at2(k, i, n)] = x[k] - net.centres[at2(k, i, n)];
-
+    const std::size_t nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
+    const std::size_t page = static_cast<std::size_t>(p) * (static_cast<std::size_t>(n) + 1);
+    // All differences before any distance: a distance reads them long after
+    // they are stored, not while the stores are still on their way.
     for (int i = 0; i < c; ++i) {
-        const double d = norm_distance(net.norm_matrices, s->differences + at2(0, i, n), n, i);
-        s->validities[i] = validity_at(d, o);
+        const double* centre = net.centres + at2(0, i, n);
+        double* d = s->differences + at2(0, i, n);
+        for (int k = 0; k < n; ++k) d[k] = x[k] - centre[k];
     }
+    for (int i = 0; i < c; ++i)
+        s->validities[i] = norm_distance(net.norm_matrices + nn * static_cast<std::size_t>(i),
+                                         s->differences + at2(0, i, n), n);
+    transform(s->validities, c, o);
 
     double sum = validity_sum_start;
     for (int i = 0; i < c; ++i) sum = sum + s->validities[i];
     s->validity_sum = sum;
 
     for (int i = 0; i < c; ++i) {
+        const double* theta = net.consequents + page * static_cast<std::size_t>(i);
+        double* Y = s->local_outputs + at2(0, i, p);
         for (int j = 0; j < p; ++j) {
             double v = 0;
-            for (int k = 0; k < n; ++k)
-                v = x[k] * consequent_at(net.consequents, n, p, j, k, i) + v;
-            s->local_outputs[at2(j, i, p)] = consequent_at(net.consequents, n, p, j, n, i) + v;
+            for (int k = 0; k < n; ++k) v = x[k] * theta[at2(j, k, p)] + v;
+            Y[j] = theta[at2(j, n, p)] + v;
         }
     }
 

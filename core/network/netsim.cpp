@@ -1,37 +1,60 @@
-// The per-point loop of netsim: one core evaluation per column of X, all
-// points sharing one point state.
+// The per-point loop of netsim: vectors of points at the run-time level,
+// then the points left over one core evaluation at a time, all in one
+// workspace per thread.
 #include "core/common/threads.h"
 #include "core/network/network.h"
 
 namespace localmodels::network {
 
+namespace {
+
+struct scratch {
+    point_state point;
+    detail::lane_scratch lanes;
+};
+
+// The lane scratch only for blocks with vectors of points (it is counted
+// always): a call of one point clears no more memory than it needs.
+scratch lay_out(workspace* w, const view& net, bool lanes)
+{
+    scratch s;
+    s.point = detail::take_point_state(w, net, nullptr);
+    s.lanes = lanes ? detail::take_lane_scratch(w, net) : detail::lane_scratch{};
+    return s;
+}
+
+}  // namespace
+
 std::size_t simulate_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
-    detail::take_point_state(&w, net, nullptr);
+    lay_out(&w, net, true);
     return bytes_needed(w);
 }
 
 int simulate_threads_for(const view& net, int first, int last)
 {
     // Distances, one exponential or power per cluster, the local models.
-    const double cost = static_cast<double>(net.c) * (net.n * net.n + net.p * net.n + 20);
+    const double n = net.n, p = net.p;  // in double: n*n may exceed 32 bits
+    const double cost = static_cast<double>(net.c) * (n * n + p * n + 20);
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
 }
 
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
               int threads, void* memory, std::size_t bytes)
 {
+    // Fewer points than two of the narrowest vectors go one at a time.
+    const simd::level level = last - first >= 4 ? simd::chosen() : simd::level::scalar;
     const std::size_t each = bytes / static_cast<std::size_t>(threads);
     threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int t, std::size_t begin, std::size_t end) {
                      workspace w = memory_workspace(threads::share(memory, each, t), each);
-                     point_state s = detail::take_point_state(&w, net, nullptr);
-                     for (std::size_t i = begin; i < end; ++i) {
-                         const int k = static_cast<int>(i);
-                         evaluate_point(out + detail::at2(0, k, net.p), &s,
+                     const int b = static_cast<int>(begin), e = static_cast<int>(end);
+                     scratch s = lay_out(&w, net, level != simd::level::scalar && e - b >= 4);
+                     for (int k = detail::simulate_lanes(level, out, x, net, o, s.lanes, b, e);
+                          k < e; ++k)
+                         evaluate_point(out + detail::at2(0, k, net.p), &s.point,
                                         x + detail::at2(0, k, net.n), net, o);
-                     }
                  });
 }
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/common/simd.h"
 #include "core/common/workspace.h"
 
 namespace localmodels::network {
@@ -144,6 +145,20 @@ inline std::size_t at2(int r, int i, int r_count)
 
 // The point state's buffers and y[p] laid out in w.
 point_state take_point_state(workspace* w, const view& net, double** y);
+
+// netsim's scratch for two vectors of points (up to 2 * max_lanes): the
+// points, their differences to one centre, the arguments of the validity
+// function and the validities at every cluster.
+struct lane_scratch {
+    double *x, *d, *args, *w;
+};
+lane_scratch take_lane_scratch(workspace* w, const view& net);
+
+// netsim's points from `begin` on, two vectors of them at a time at
+// `level`, bit for bit as evaluate_point; returns the first point left over
+// (fewer than two vectors' worth, or all of them at the scalar level).
+int simulate_lanes(simd::level level, double* out, const double* x, const view& net,
+                   const options& o, const lane_scratch& s, int begin, int end);
 
 }  // namespace detail
 

@@ -5,6 +5,7 @@
 
 #include "helpers.h"
 #include "host/standalone/gateways.h"
+#include "plain_gridval.h"
 
 using namespace testing_helpers;
 using standalone::make_array;
@@ -92,6 +93,21 @@ TEST(Gridval, BreakpointsMustBeRowsAndTheTableMustFitThem)
               output(run(gridval_gateway, 1, {&q2, &wide, &row, &b2}), 0));
 }
 
+TEST(Gridval, ANodeCountBeyondSixtyFourBitsIsRefused)
+{
+    // Four dimensions of 2^16 breakpoints make 2^64 nodes, 0 in 64-bit
+    // arithmetic: an empty table must not pass for that grid.
+    std::vector<double> b(65536);
+    for (std::size_t i = 0; i < b.size(); ++i) b[i] = static_cast<double>(i);
+    array row = make_matrix(1, b.size(), b);
+    array q = make_matrix(4, 0), empty = make_matrix(0, 0);
+    call_result r = run(gridval_gateway, 1, {&q, &empty, &row, &row, &row, &row});
+    expect_error(r,
+                 "table has 0 values but the breakpoint counts need more than "
+                 "18446744073709551615.");
+    EXPECT_EQ(r.identifier, "gridval:tableSize");
+}
+
 TEST(Gridval, NaNCoordinateGivesNaNForThatPointOnly)
 {
     example e;
@@ -157,47 +173,6 @@ TEST(Gridval, RefusedInputs)
                  "gridval handles at most 30 dimensions (one breakpoint input each).");
 }
 
-// The evaluation order transcribed plainly: a forward scan for the bracket,
-// the recursive blend over corner values.
-double plain_blend(const std::vector<double>& v, const std::vector<double>& f, std::size_t first,
-                   int j)
-{
-    if (j == 0) return v[first];
-    const double a = plain_blend(v, f, first + (std::size_t{1} << (j - 1)), j - 1) * f[j - 1];
-    const double b = plain_blend(v, f, first, j - 1);
-    return (1 - f[j - 1]) * b + a;
-}
-
-double plain_interpolation(const std::vector<double>& q, const std::vector<double>& table,
-                           const std::vector<std::vector<double>>& bps)
-{
-    const int d = static_cast<int>(bps.size());
-    std::vector<double> f(d);
-    std::vector<int> lo(d), hi(d);
-    for (int k = 0; k < d; ++k) {
-        const std::vector<double>& b = bps[k];
-        const int M = static_cast<int>(b.size());
-        int i = 0;
-        while (i < M && !(b[i] >= q[k])) ++i;
-        if (i == 0)
-            f[k] = 1.0, lo[k] = hi[k] = 0;
-        else if (i == M)
-            f[k] = 0.0, lo[k] = hi[k] = M - 1;
-        else
-            f[k] = (q[k] - b[i - 1]) / (b[i] - b[i - 1]), lo[k] = i - 1, hi[k] = i;
-    }
-    std::vector<double> corners(std::size_t{1} << d);
-    for (std::size_t m = 0; m < corners.size(); ++m) {
-        std::size_t offset = 0, stride = 1;
-        for (int k = 0; k < d; ++k) {
-            offset += ((m >> k & 1) ? hi[k] : lo[k]) * stride;
-            stride *= bps[k].size();
-        }
-        corners[m] = table[offset];
-    }
-    return plain_blend(corners, f, 0, d);
-}
-
 TEST(Gridval, MatchesThePlainEvaluationOrderBitForBit)
 {
     lcg rng(21);
@@ -232,7 +207,7 @@ TEST(Gridval, MatchesThePlainEvaluationOrderBitForBit)
         const std::vector<double> got = output(run(gridval_gateway, 1, in), 0);
         for (int t = 0; t < N; ++t) {
             const std::vector<double> point(points.begin() + t * d, points.begin() + (t + 1) * d);
-            EXPECT_EQ(got[t], plain_interpolation(point, values, bps)) << "trial " << trial;
+            EXPECT_EQ(got[t], plain_gridval::interpolate(point, values, bps)) << "trial " << trial;
         }
     }
 }

@@ -1,6 +1,7 @@
 // The standalone host itself and the argument checks every gateway shares.
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "core/checks/common.h"
 #include "core/common/limits.h"
@@ -129,4 +130,20 @@ TEST(SharedChecks, TruncationIsDefinedForEveryDouble)
     EXPECT_EQ(trunc_to_int(-INFINITY), -2147483647 - 1);
     EXPECT_EQ(trunc_to_int(2147483647.5), 2147483647);
     EXPECT_EQ(trunc_to_int(-2147483648.9), -2147483647 - 1);
+
+    // The same at run time, where the machine's conversion would decide
+    // whatever the compiler folds, and one step inside either end.
+    const std::pair<double, int> cases[] = {{2.9, 2},
+                                            {-2.9, -2},
+                                            {NAN, 0},
+                                            {1e300, 2147483647},
+                                            {-INFINITY, -2147483647 - 1},
+                                            {2147483647.0, 2147483647},
+                                            {2147483646.5, 2147483646},
+                                            {-2147483648.0, -2147483647 - 1},
+                                            {-2147483647.5, -2147483647}};
+    for (const auto& c : cases) {
+        volatile double at_run_time = c.first;
+        EXPECT_EQ(trunc_to_int(at_run_time), c.second) << c.first;
+    }
 }

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "core/nearpoly/stages.h"
+#include "fit_buffers.h"
 #include "helpers.h"
 #include "host/standalone/gateways.h"
 
@@ -145,13 +146,13 @@ TEST(NearpolyFits, RecursionAgreesWithADirectSolve)
         std::vector<int> index(N);
         std::iota(index.begin(), index.end(), 0);
 
-        std::vector<double> rows(k * m), targets(k), P(m * m), theta(m), gain(m);
-        fit_storage fs{rows.data(), targets.data(), P.data(), theta.data(), gain.data()};
+        fit_buffers b(m, k);
+        const std::vector<double>& P = b.P;
         family_settings f{m, k, k, 1, window, 1, true};
         std::vector<double> errors(3), predictions(2), coef_rows(2 * m);
         candidate_list list{errors.data(), predictions.data(), coef_rows.data(), 1, m};
         reset_list(&list, true);
-        fit_family(&list, &fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
+        fit_family(&list, &b.fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
 
         std::vector<double> X;
         for (int t = 0; t < k; ++t) {
@@ -384,6 +385,13 @@ TEST(Nearpoly, RefusedInputs)
     array x_nan = make_matrix(30, 2, xv), y_inf = make_matrix(30, 1, yv);
     expect({&x_nan, &pb.data_y, &q, &id}, "data_x must not contain NaN or infinite values.");
     expect({&pb.data_x, &y_inf, &q, &id}, "data_y must not contain NaN or infinite values.");
+    // The very last value of each is checked too.
+    std::vector<double> x_last = standalone::values(pb.data_x.get()), y_last = pb.y;
+    x_last.back() = INFINITY;
+    y_last.back() = NAN;
+    array x_end = make_matrix(30, 2, x_last), y_end = make_matrix(30, 1, y_last);
+    expect({&x_end, &pb.data_y, &q, &id}, "data_x must not contain NaN or infinite values.");
+    expect({&pb.data_x, &y_end, &q, &id}, "data_y must not contain NaN or infinite values.");
 }
 
 TEST(Nearpoly, EachQueryIsAnsweredAsIfItWereAlone)

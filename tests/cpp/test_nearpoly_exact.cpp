@@ -11,13 +11,17 @@
 #include <string>
 #include <utility>
 
+#include "core/common/simd.h"
 #include "core/nearpoly/stages.h"
+#include "fit_buffers.h"
 #include "helpers.h"
 #include "host/standalone/gateways.h"
+#include "levels.h"
 
 using namespace localmodels::nearpoly;
 using namespace localmodels::nearpoly::detail;
 using namespace testing_helpers;
+namespace simd = localmodels::simd;
 
 namespace {
 
@@ -51,10 +55,11 @@ struct plain_candidate {
     std::vector<double> theta;
 };
 
+// With `state`, also the final P followed by the final theta.
 std::vector<plain_candidate> plain_fits(const std::vector<double>& diff,
                                         const std::vector<int>& index, const std::vector<double>& y,
                                         int N, int n, bool quadratic, int k_min, int k_max, int w,
-                                        double cov)
+                                        double cov, std::vector<double>* state = nullptr)
 {
     const int m = quadratic ? (n + 1) * (n + 2) / 2 : n + 1;
     std::vector<std::vector<double>> X(k_max);
@@ -95,6 +100,10 @@ std::vector<plain_candidate> plain_fits(const std::vector<double>& diff,
         }
         out.push_back({sum / k, theta});
     }
+    if (state) {
+        *state = P;
+        state->insert(state->end(), theta.begin(), theta.end());
+    }
     return out;
 }
 
@@ -127,40 +136,119 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
     }
 }
 
+namespace {
+
+// One family scan: differences of N examples, the neighbour order, targets.
+struct fit_case {
+    int N, n, k_min, k_max, w;
+    bool quadratic;
+    double cov;
+    std::vector<double> diff, y;
+    std::vector<int> index;
+};
+
+// fit_family on `level` against the plain order: every list entry, and the
+// final P and theta, bit for bit (NaNs where the plain order has them).
+void expect_fits_match(const fit_case& c, simd::level level, const std::string& what)
+{
+    SCOPED_TRACE(what + " on " + simd::name(level));
+    const int m = c.quadratic ? (c.n + 1) * (c.n + 2) / 2 : c.n + 1;
+    const int count = c.k_max - c.k_min + 1;
+    const family_settings f{m, c.k_min, c.k_max, count, c.w, count, true};
+    fit_buffers b(m, c.k_max, level);
+    const int L = count;
+    std::vector<double> errors(L + 2, 0.0), predictions(L + 1), coefs((L + 1) * m);
+    std::vector<double> errors2 = errors, predictions2 = predictions, coefs2 = coefs;
+    candidate_list got{errors.data(), predictions.data(), coefs.data(), L, m};
+    candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
+    reset_list(&got, true);
+    reset_list(&expected, true);
+    fit_family(&got, &b.fs, f, c.quadratic, c.diff.data(), c.index.data(), c.y.data(), c.N, c.n,
+               c.cov);
+    std::vector<double> state;
+    for (const plain_candidate& p : plain_fits(c.diff, c.index, c.y, c.N, c.n, c.quadratic, c.k_min,
+                                               c.k_max, c.w, c.cov, &state))
+        insert_candidate(&expected, p.E, p.theta[0], p.theta.data(), m);
+    EXPECT_TRUE(bitwise_equal(errors, errors2));
+    EXPECT_TRUE(bitwise_equal(predictions, predictions2));
+    EXPECT_TRUE(bitwise_equal(coefs, coefs2));
+    std::vector<double> final_state = b.P;
+    final_state.insert(final_state.end(), b.theta.begin(), b.theta.end());
+    EXPECT_TRUE(bitwise_equal(final_state, state));
+}
+
+// n inputs, k_min ... k_max neighbours, window w, on N = k_max + extra
+// examples: continuous, on a coarse grid, or with repeated rows and rows at
+// the query itself; the neighbours in a random order.
+fit_case random_fit_case(lcg& rng, int n, bool quadratic, int k_min, int k_max, int w, double cov)
+{
+    fit_case c{k_max + 1 + rng.below(4), n, k_min, k_max, w, quadratic, cov, {}, {}, {}};
+    const int kind = rng.below(3);
+    c.diff.assign(static_cast<std::size_t>(c.N) * n, 0.0);
+    for (int i = 0; i < c.N; ++i) {
+        const int copy = kind == 2 && i > 0 && rng.below(3) == 0 ? rng.below(i) : -1;
+        const bool at_query = kind == 2 && rng.below(8) == 0;
+        for (int j = 0; j < n; ++j)
+            c.diff[i + j * c.N] = copy >= 0   ? c.diff[copy + j * c.N]
+                                  : at_query  ? 0.0
+                                  : kind == 1 ? std::round(rng.uniform(-2, 2))
+                                              : rng.uniform(-1, 1);
+    }
+    for (int i = 0; i < c.N; ++i)
+        c.y.push_back(kind == 1 ? std::round(rng.uniform(-6, 6)) / 2 : rng.uniform(-3, 3));
+    c.index.resize(c.N);
+    std::iota(c.index.begin(), c.index.end(), 0);
+    for (int i = c.N - 1; i > 0; --i) std::swap(c.index[i], c.index[rng.below(i + 1)]);
+    return c;
+}
+
+}  // namespace
+
 TEST(NearpolyExact, RecursiveFitsMatchThePlainOrder)
 {
+    const std::vector<simd::level> levels = runnable_levels();
     lcg rng(37);
     for (int trial = 0; trial < 30; ++trial) {
         const int n = trial % 4;
         const bool quadratic = trial % 2 == 0;
-        const int m = quadratic ? (n + 1) * (n + 2) / 2 : n + 1;
         const int k_max = 2 + trial % 13, k_min = 2 + trial % std::max(1, k_max - 1);
         const int w = trial % 3 == 0 ? 2 + trial % 4 : 0;
         const double cov = trial % 5 == 0 ? 0.5 : 1e6;
-        const int N = k_max + 2;
-        const std::vector<double> diff = rng.uniform_vector(N * n, -1, 1),
-                                  y = rng.uniform_vector(N, -3, 3);
-        std::vector<int> index(N);
-        std::iota(index.begin(), index.end(), 0);
-        std::reverse(index.begin(), index.end());
+        const fit_case c = random_fit_case(rng, n, quadratic, k_min, k_max, w, cov);
+        for (simd::level l : levels) expect_fits_match(c, l, "trial " + std::to_string(trial));
+    }
+}
 
-        const family_settings f{m, k_min, k_max, k_max - k_min + 1, w, k_max - k_min + 1, true};
-        std::vector<double> rows(k_max * m), targets(k_max), P(m * m), theta(m), gain(m);
-        fit_storage fs{rows.data(), targets.data(), P.data(), theta.data(), gain.data()};
-        const int L = f.count;
-        std::vector<double> errors(L + 2, 0.0), predictions(L + 1), coefs((L + 1) * m);
-        std::vector<double> errors2 = errors, predictions2 = predictions, coefs2 = coefs;
-        candidate_list got{errors.data(), predictions.data(), coefs.data(), L, m};
-        candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
-        reset_list(&got, true);
-        reset_list(&expected, true);
-        fit_family(&got, &fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
-        for (const plain_candidate& c :
-             plain_fits(diff, index, y, N, n, quadratic, k_min, k_max, w, cov))
-            insert_candidate(&expected, c.E, c.theta[0], c.theta.data(), m);
-        EXPECT_EQ(errors, errors2) << "trial " << trial;
-        EXPECT_EQ(predictions, predictions2) << "trial " << trial;
-        EXPECT_EQ(coefs, coefs2) << "trial " << trial;
+// Up to eight inputs (45 quadratic parameters), neighbour counts that end
+// anywhere in a group of vectors, windows, and priors that are zero,
+// negative, huge (P and theta overflow to infinities and NaNs) or tiny.
+TEST(NearpolyExact, WideFitsMatchThePlainOrderOnEveryLevel)
+{
+    const std::vector<simd::level> levels = runnable_levels();
+    const double covs[] = {1e6, 0.5, 0.0, -1.0, 1e300, 1e-300, 3e3};
+    lcg rng(41);
+    for (int trial = 0; trial < 120; ++trial) {
+        const int n = trial % 9;
+        const bool quadratic = trial % 2 == 1;
+        const int m = quadratic ? (n + 1) * (n + 2) / 2 : n + 1;
+        const int k_max = 2 + rng.below(m > 20 ? 40 : 60), k_min = 2 + rng.below(k_max - 1);
+        const int w = rng.below(3) == 0 ? 2 + rng.below(30) : 0;
+        const double cov = covs[rng.below(7)];
+        const fit_case c = random_fit_case(rng, n, quadratic, k_min, k_max, w, cov);
+        const std::string what = "trial " + std::to_string(trial) + ": n=" + std::to_string(n) +
+                                 " k " + std::to_string(k_min) + "-" + std::to_string(k_max) +
+                                 " w=" + std::to_string(w) + " cov=" + std::to_string(cov);
+        for (simd::level l : levels) expect_fits_match(c, l, what);
+    }
+    // The benchmarks' ranges: many groups of neighbours per score.
+    const int ranges[][5] = {{8, 1, 120, 140, 0},
+                             {8, 1, 130, 134, 100},
+                             {3, 1, 30, 50, 0},
+                             {3, 0, 12, 20, 0},
+                             {6, 1, 84, 90, 0}};
+    for (const auto& r : ranges) {
+        const fit_case c = random_fit_case(rng, r[0], r[1] != 0, r[2], r[3], r[4], 1e6);
+        for (simd::level l : levels) expect_fits_match(c, l, "n=" + std::to_string(r[0]));
     }
 }
 
@@ -294,6 +382,14 @@ plain_outputs plain_nearpoly(const std::vector<double>& data_x, const std::vecto
     std::vector<double> diff(N * n), dist(s.K + 2, 0.0);
     std::vector<int> index(s.K + 1);
     for (int q = 0; q < M; ++q) {
+        bool finite = true;
+        for (int j = 0; j < n; ++j) finite = finite && std::isfinite(query_x[q + j * M]);
+        if (!finite) {
+            // No distance is defined: NaN, in both outputs.
+            out.y[q] = NAN;
+            for (int j = 0; want_coefs && j < s.n_coef; ++j) out.coefs[q * s.n_coef + j] = NAN;
+            continue;
+        }
         plain_search(diff, index, dist, data_x, query_x, q, M, weights, N, n, s.K);
         if (s.G > 0) global.reset(true);
         for (int f = 0; f < 3; ++f) {
@@ -477,9 +573,18 @@ near_problem mixed_problem(lcg& rng)
     }
 }
 
+// Both outputs of the problem in the plain order.
+plain_outputs plain_order(const near_problem& pb)
+{
+    const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+    return plain_nearpoly(pb.x, pb.y, pb.q, pb.N, pb.n, pb.M,
+                          pb.weights.empty() ? nullptr : pb.weights.data(), s, pb.cov,
+                          pb.nlhs >= 2);
+}
+
 // Runs the gateway on the problem and compares both outputs with the plain
-// order, bit for bit.
-void expect_plain_order(const near_problem& pb, const std::string& what)
+// order's, bit for bit.
+void expect_outputs(const near_problem& pb, const plain_outputs& expected, const std::string& what)
 {
     SCOPED_TRACE(what);
     array x = standalone::make_matrix(pb.N, pb.n, pb.x), y = standalone::make_matrix(pb.N, 1, pb.y),
@@ -494,14 +599,20 @@ void expect_plain_order(const near_problem& pb, const std::string& what)
     ASSERT_TRUE(r.ok) << r.error;
 
     const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
-    const bool want_coefs = pb.nlhs >= 2;
-    const plain_outputs expected =
-        plain_nearpoly(pb.x, pb.y, pb.q, pb.N, pb.n, pb.M,
-                       pb.weights.empty() ? nullptr : pb.weights.data(), s, pb.cov, want_coefs);
     EXPECT_TRUE(bitwise_equal(output(r, 0), expected.y));
-    if (want_coefs) {
+    if (pb.nlhs >= 2) {
         EXPECT_EQ(output_dims(r, 1), (std::vector<mwSize>{mwSize(s.n_coef), mwSize(pb.M)}));
         EXPECT_TRUE(bitwise_equal(output(r, 1), expected.coefs));
+    }
+}
+
+// The same on every vector level this CPU runs.
+void expect_plain_order(const near_problem& pb, const std::string& what)
+{
+    const plain_outputs expected = plain_order(pb);
+    for (simd::level l : runnable_levels()) {
+        scoped_env level("LOCALMODELS_SIMD", simd::name(l));
+        expect_outputs(pb, expected, what + " on " + simd::name(l));
     }
 }
 
@@ -538,5 +649,73 @@ TEST(NearpolyExact, WholeCallMatchesThePlainOrderBitForBit)
     for (int trial = 0; trial < 100; ++trial) {
         const near_problem pb = mixed_problem(rng);
         expect_plain_order(pb, describe(trial, pb));
+    }
+}
+
+namespace {
+
+// Up to eight inputs, queries with a NaN or infinite coordinate, every
+// id_par form, global and per-family combination, priors that are zero,
+// negative, huge or tiny, weights.
+near_problem wide_problem(lcg& rng)
+{
+    const double covs[] = {1e6, 0.5, 0.0, -1.0, 1e300, 1e-300};
+    const double bad[] = {std::nan(""), HUGE_VAL, -HUGE_VAL};
+    for (;;) {
+        near_problem pb{};
+        pb.n = rng.below(9);
+        pb.N = 12 + rng.below(pb.n > 5 ? 70 : 80);
+        pb.M = 1 + rng.below(pb.n > 5 ? 4 : 9);
+        random_data(rng, pb);
+        for (int t = 1; t < pb.M && pb.n > 0; ++t)  // query 0 stays finite
+            if (rng.below(5) == 0) pb.q[t + rng.below(pb.n) * pb.M] = bad[rng.below(3)];
+        pb.id_cols = 1 + rng.below(3);
+        if (pb.id_cols == 1) {
+            for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, {0.0, 0.3, 0.5, 1.0, 1.3}));
+        } else {
+            std::vector<double> k_min, k_max;
+            for (int f = 0; f < 3; ++f) {
+                k_min.push_back(2 + rng.below(8));
+                k_max.push_back(rng.below(6) == 0 ? 0 : k_min.back() + rng.below(40));
+            }
+            pb.id = k_min;
+            pb.id.insert(pb.id.end(), k_max.begin(), k_max.end());
+            if (pb.id_cols == 3)
+                for (int f = 0; f < 3; ++f)
+                    pb.id.push_back(pick(rng, {0.0, 1.0, 2.0, 3.0, 5.0, 8.0, 13.0, 40.0}));
+        }
+        pb.nrhs = 5 + rng.below(3);
+        pb.comb = rng.below(2) == 0
+                      ? std::vector<double>{pick(rng, {1.0, 2.0, 3.0, 5.0, 100.0})}
+                      : std::vector<double>{double(rng.below(4)), double(rng.below(4)),
+                                            double(rng.below(4))};
+        pb.nlhs = 1 + rng.below(2);
+        pb.cov = pb.nrhs >= 6 ? covs[rng.below(6)] : 1e6;
+        if (pb.nrhs < 7) pb.weights.clear();
+        const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
+        if ((s.active[0] || s.active[1] || s.active[2]) && (pb.comb.size() != 1 || s.G > 0))
+            return pb;
+    }
+}
+
+}  // namespace
+
+// Whole calls on every vector level this CPU runs and on 1, 2 and 7
+// threads, against the plain order.
+TEST(NearpolyExact, EveryLevelAndThreadCountGivesThePlainOrder)
+{
+    const std::vector<simd::level> levels = runnable_levels();
+    lcg rng(1413);
+    for (int trial = 0; trial < 100; ++trial) {
+        const near_problem pb = wide_problem(rng);
+        const plain_outputs expected = plain_order(pb);
+        for (simd::level l : levels)
+            for (int threads : {1, 2, 7}) {
+                scoped_env level("LOCALMODELS_SIMD", simd::name(l));
+                scoped_env count("LOCALMODELS_THREADS", std::to_string(threads));
+                expect_outputs(pb, expected,
+                               describe(trial, pb) + " on " + simd::name(l) + ", " +
+                                   std::to_string(threads) + " threads");
+            }
     }
 }

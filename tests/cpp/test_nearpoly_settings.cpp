@@ -65,6 +65,7 @@ TEST(NearpolySettings, FactorsOfTheParameterCount)
     EXPECT_EQ(c.s.n_coef, 1);
     EXPECT_EQ(c.s.K, 5);
     EXPECT_EQ(c.s.G, 1);
+    EXPECT_FALSE(c.s.want_coefs);  // one output: no coefficient rows are kept
 
     args lq(100, 2, {0, 1, 1}, 1);
     ASSERT_EQ(lq.decode(), nullptr);
@@ -114,6 +115,18 @@ TEST(NearpolySettings, FactorsWhoseRangeEndsAreNotWhole)
     args up(100, 1, {1.05, 0, 0}, 1);
     ASSERT_EQ(up.decode(), nullptr);
     expect_range(up.f(constant_family), 3, 6, true);
+
+    // 3*p*f and 5*p*f are evaluated left to right, as the help writes them.
+    // n = 1, quadratic p = 3, f = 0.8: 15 * 0.8 rounds to 12.0, where
+    // 5 * (3 * 0.8) = 12.000000000000002 would take k_max up to 13.
+    args left(100, 1, {0, 0, 0.8}, 1);
+    ASSERT_EQ(left.decode(), nullptr);
+    expect_range(left.f(quadratic_family), 7, 12, true);
+    // n = 3, quadratic p = 10, f = 4.1: 30 * 4.1 = 122.99999999999999
+    // gives k_min 122, where 3 * (10 * 4.1) = 123.0 would give 123.
+    args down(300, 3, {0, 0, 4.1}, 1);
+    ASSERT_EQ(down.decode(), nullptr);
+    expect_range(down.f(quadratic_family), 122, 205, true);
 }
 
 TEST(NearpolySettings, FewExamplesTurnFamiliesOff)

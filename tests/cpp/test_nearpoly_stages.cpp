@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "core/nearpoly/stages.h"
+#include "fit_buffers.h"
 #include "host/standalone/gateways.h"
 
 using namespace localmodels::nearpoly;
 using namespace localmodels::nearpoly::detail;
+using testing_helpers::fit_buffers;
 namespace {
 
 // A candidate list backed by vectors.
@@ -69,12 +71,11 @@ owned_list linear_list(const std::vector<double>& d, const std::vector<double>& 
     const int N = static_cast<int>(d.size()), m = 2;
     std::vector<int> index(N);
     for (int t = 0; t < N; ++t) index[t] = t;
-    std::vector<double> rows(k_max * m), targets(k_max), cov(m * m), theta(m), gain(m);
-    fit_storage fs{rows.data(), targets.data(), cov.data(), theta.data(), gain.data()};
+    fit_buffers b(m, k_max);
     const family_settings f = family(m, k_min, k_max, window);
     owned_list out(f.count, m, true);
-    fit_family(&out.list, &fs, f, false, d.data(), index.data(), y.data(), N, 1, cov_init);
-    if (P) *P = cov;
+    fit_family(&out.list, &b.fs, f, false, d.data(), index.data(), y.data(), N, 1, cov_init);
+    if (P) *P = b.P;
     return out;
 }
 

@@ -7,10 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "core/common/simd.h"
 #include "core/common/threads.h"
 #include "core/gridval/gridval.h"
 #include "core/nearpoly/nearpoly.h"
 #include "core/network/network.h"
+#include "levels.h"
 
 namespace {
 
@@ -150,4 +152,67 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
             return out;
         });
     }
+}
+
+// Every vector level gives the scalar level's bits, on any thread count,
+// with up to eight inputs (45 quadratic parameters).
+TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)
+{
+    namespace simd = localmodels::simd;
+    for (int trial = 0; trial < 6; ++trial) {
+        const int n = 3 + trial, N = 60 + 25 * trial, M = 9;
+        std::vector<double> x = noise(N * n, trial + 11), y = noise(N, trial + 13),
+                            q = noise(M * n, trial + 17);
+        q[(trial * 5) % M] = NAN;
+        // Factors [1; 1; 0.3], or ranges and windows, column by column.
+        const double id_par[] = {1,  1,  0.3, 2, double(3 + trial),     2,
+                                 40, 15, 44,  0, trial % 2 ? 7.0 : 0.0, 0};
+        np::call_args a{};
+        a.nrhs = 6;
+        a.nlhs = 2;
+        a.N = N;
+        a.n = n;
+        a.rows_y = N;
+        a.cols_y = 1;
+        a.cols_q = n;
+        a.rows_id = 3;
+        a.cols_id = trial % 3 == 0 ? 1 : 3;
+        a.id_par = trial % 3 == 0 ? id_par : id_par + 3;
+        const double comb[] = {3};
+        a.comb_count = 1;
+        a.comb_par = comb;
+        a.has_cov_init = true;
+        a.cov_init = trial % 2 ? 1e6 : 0.25;
+        np::settings s;
+        ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
+        const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
+        auto run = [&](int threads) {
+            std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
+            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
+            return out;
+        };
+        ::setenv("LOCALMODELS_SIMD", "scalar", 1);
+        const std::vector<double> scalar = run(1);
+        for (simd::level l : testing_helpers::runnable_levels()) {
+            ::setenv("LOCALMODELS_SIMD", simd::name(l), 1);
+            for (int threads : {1, 2, 7})
+                EXPECT_TRUE(same_bits(run(threads), scalar))
+                    << "trial " << trial << " on " << simd::name(l) << ", " << threads
+                    << " threads";
+        }
+        ::unsetenv("LOCALMODELS_SIMD");
+    }
+}
+
+TEST(Simd, TheChosenLevelIsOneThisCpuRuns)
+{
+    namespace simd = localmodels::simd;
+    ::unsetenv("LOCALMODELS_SIMD");
+    EXPECT_EQ(simd::chosen(), simd::detected());
+    ::setenv("LOCALMODELS_SIMD", "scalar", 1);
+    EXPECT_EQ(simd::chosen(), simd::level::scalar);
+    ::setenv("LOCALMODELS_SIMD", "no such level", 1);
+    EXPECT_EQ(simd::chosen(), simd::detected());
+    ::unsetenv("LOCALMODELS_SIMD");
 }

@@ -1,0 +1,184 @@
+// The fits' inner loops on NEON, two doubles a vector, the baseline of
+// aarch64: lanes_sse2.cpp with NEON's names for the same operations (the
+// build keeps vmulq_f64 and vaddq_f64 apart: no fused multiply-add).
+#if defined(__aarch64__)
+
+#include <arm_neon.h>
+
+#include <cstddef>
+
+#include "core/nearpoly/lanes.h"
+
+namespace localmodels::nearpoly::detail {
+
+namespace {
+
+using vec = float64x2_t;
+constexpr int W = 2;  // doubles a vector
+
+// Leave-one-out scoring: rows (a) of P in groups of A, neighbours (t) in
+// groups of T vectors; the A * T sums of a group stay in registers.
+constexpr int A = 6, T = 2;
+
+// The first r (0 < r < W) doubles of a vector: a load gives zeros after
+// them, a store leaves what follows them. The lanes after them compute what
+// they like; nothing reads them.
+struct part {
+    int r;  // always 1 here
+};
+
+inline part part_of(int r)
+{
+    return {r};
+}
+
+inline vec load_part(const double* p, part)
+{
+    return vsetq_lane_f64(*p, vdupq_n_f64(0.0), 0);
+}
+
+inline void store_part(double* p, vec v, part)
+{
+    vst1q_lane_f64(p, v, 0);
+}
+
+// h[a ...] for V whole vectors and, when r > 0, r doubles more, in one pass
+// over b: h[a] = h[a] + P[b][a] x[b] from 0.0, b ascending.
+template <int V>
+inline void times_columns(double* h, const double* P, const double* x, int m, int a, int r)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    const part tail = part_of(r);
+    vec s[V + 1];
+    for (int i = 0; i <= V; ++i) s[i] = vdupq_n_f64(0.0);
+    for (int b = 0; b < m; ++b) {
+        const double* row = P + b * mm + a;
+        const vec xb = vdupq_n_f64(x[b]);
+        for (int i = 0; i < V; ++i) s[i] = vaddq_f64(s[i], vmulq_f64(vld1q_f64(row + i * W), xb));
+        if (r > 0) s[V] = vaddq_f64(s[V], vmulq_f64(load_part(row + V * W, tail), xb));
+    }
+    for (int i = 0; i < V; ++i) vst1q_f64(h + a + i * W, s[i]);
+    if (r > 0) store_part(h + a + V * W, s[V], tail);
+}
+
+void times(double* h, const double* P, const double* x, int m)
+{
+    int a = 0;
+    for (; a + 4 * W <= m; a += 4 * W) times_columns<4>(h, P, x, m, a, 0);
+    const int r = (m - a) % W;
+    switch ((m - a) / W) {
+        case 3: times_columns<3>(h, P, x, m, a, r); break;
+        case 2: times_columns<2>(h, P, x, m, a, r); break;
+        case 1: times_columns<1>(h, P, x, m, a, r); break;
+        default: times_columns<0>(h, P, x, m, a, r); break;
+    }
+}
+
+void downdate(double* P, const double* g, double delta, int m)
+{
+    const std::size_t mm = static_cast<std::size_t>(m);
+    const vec d = vdupq_n_f64(delta);
+    const int whole = m / W * W;
+    const part tail = part_of(m - whole);
+    for (int a = 0; a < m; ++a) {
+        double* row = P + a * mm;
+        const vec ga = vdupq_n_f64(g[a]);
+        for (int b = 0; b < whole; b += W)
+            vst1q_f64(row + b,
+                      vsubq_f64(vld1q_f64(row + b), vdivq_f64(vmulq_f64(ga, vld1q_f64(g + b)), d)));
+        if (whole < m)
+            store_part(row + whole,
+                       vsubq_f64(load_part(row + whole, tail),
+                                 vdivq_f64(vmulq_f64(ga, load_part(g + whole, tail)), d)),
+                       tail);
+    }
+}
+
+void advance(double* theta, const double* g, double e, int m)
+{
+    const vec ev = vdupq_n_f64(e);
+    const int whole = m / W * W;
+    const part tail = part_of(m - whole);
+    for (int a = 0; a < whole; a += W)
+        vst1q_f64(theta + a, vaddq_f64(vld1q_f64(theta + a), vmulq_f64(ev, vld1q_f64(g + a))));
+    if (whole < m)
+        store_part(
+            theta + whole,
+            vaddq_f64(load_part(theta + whole, tail), vmulq_f64(ev, load_part(g + whole, tail))),
+            tail);
+}
+
+// For rows a ... a + R - 1 and the neighbours of the group from t0:
+// h = sum over b of P[b][a + i] x_b, then den = den - x_(a + i) h, i
+// ascending. P[b][a + i] is P[a + i][b]: P is exactly symmetric.
+template <int R, int V>
+inline void take_rows(vec* den, const fit_storage* fs, int m, int a, int t0)
+{
+    const std::size_t mm = static_cast<std::size_t>(m), S = static_cast<std::size_t>(fs->stride);
+    vec h[R][V];
+    for (int i = 0; i < R; ++i)
+        for (int j = 0; j < V; ++j) h[i][j] = vdupq_n_f64(0.0);
+    for (int b = 0; b < m; ++b) {
+        const double* p = fs->P + b * mm + a;
+        const double* x = fs->cols + b * S + t0;
+        vec xb[V];
+        for (int j = 0; j < V; ++j) xb[j] = vld1q_f64(x + j * W);
+        for (int i = 0; i < R; ++i) {
+            const vec pi = vdupq_n_f64(p[i]);
+            for (int j = 0; j < V; ++j) h[i][j] = vaddq_f64(h[i][j], vmulq_f64(pi, xb[j]));
+        }
+    }
+    for (int i = 0; i < R; ++i) {
+        const double* x = fs->cols + (a + i) * S + t0;
+        for (int j = 0; j < V; ++j)
+            den[j] = vsubq_f64(den[j], vmulq_f64(vld1q_f64(x + j * W), h[i][j]));
+    }
+}
+
+// The squared residuals of the V * W neighbours from t0, a lane each.
+template <int V>
+void score_group(const fit_storage* fs, int m, int t0)
+{
+    const std::size_t S = static_cast<std::size_t>(fs->stride);
+    vec num[V], den[V];
+    for (int j = 0; j < V; ++j) {
+        num[j] = vld1q_f64(fs->targets + t0 + j * W);
+        den[j] = vdupq_n_f64(1.0);
+    }
+    for (int a = 0; a < m; ++a) {
+        const double* x = fs->cols + a * S + t0;
+        const vec th = vdupq_n_f64(fs->theta[a]);
+        for (int j = 0; j < V; ++j) num[j] = vsubq_f64(num[j], vmulq_f64(vld1q_f64(x + j * W), th));
+    }
+    static_assert(A == 6, "the rest below takes up to five rows");
+    int a = 0;
+    for (; a + A <= m; a += A) take_rows<A, V>(den, fs, m, a, t0);
+    switch (m - a) {
+        case 5: take_rows<5, V>(den, fs, m, a, t0); break;
+        case 4: take_rows<4, V>(den, fs, m, a, t0); break;
+        case 3: take_rows<3, V>(den, fs, m, a, t0); break;
+        case 2: take_rows<2, V>(den, fs, m, a, t0); break;
+        case 1: take_rows<1, V>(den, fs, m, a, t0); break;
+        default: break;
+    }
+    for (int j = 0; j < V; ++j) {
+        const vec r = vdivq_f64(num[j], den[j]);
+        vst1q_f64(fs->squares + t0 + j * W, vmulq_f64(r, r));
+    }
+}
+
+void squares(const fit_storage* fs, int m, int u)
+{
+    // Whole groups while their last vector holds a neighbour to score.
+    int t = 0;
+    for (; u - t > (T - 1) * W; t += T * W) score_group<T>(fs, m, t);
+    for (; t < u; t += W) score_group<1>(fs, m, t);
+}
+
+}  // namespace
+
+const lane_kernels neon_lanes = {times, downdate, advance, squares};
+
+}  // namespace localmodels::nearpoly::detail
+
+#endif
