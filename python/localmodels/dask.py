@@ -8,12 +8,12 @@ point is computed as if alone, so the result is bit for bit the in-process
 call's, for any chunking, any number of workers and any thread count.
 
 The examples, the table or the network go to each worker once per call, not
-once per chunk: with a `distributed.Client` current (the one `compute` would
-use), they are scattered to every worker before the call returns; without
-one they are a single key of the graph, shared by all chunk tasks, for the
-local threaded scheduler. (Dask's local process-pool scheduler sends each
-task its inputs, these too; for worker processes use a
-`distributed.LocalCluster`.)
+once per chunk: they are a single key of the graph, which every chunk task
+refers to. On a `distributed` cluster one worker loads that key from the
+graph and each other worker fetches it from a peer once, before its first
+chunk; should every worker holding it die, the scheduler loads it again.
+(Dask's local process-pool scheduler sends each task its inputs, these too;
+for worker processes use a `distributed.LocalCluster`.)
 
 A refused call raises `localmodels.Error` at once, before any task runs,
 with the in-process call's message and identifier: the in-process function
@@ -80,27 +80,16 @@ def _arrived(args, token):
     return _Shared(args, token)
 
 
-def _current_client():
-    """The distributed Client that compute would use now, or None."""
-    try:
-        from distributed import Client
-    except ImportError:
-        return None
-    scheduler = dask.base.get_scheduler()
-    owner = getattr(scheduler, "__self__", None)
-    if isinstance(owner, Client) and owner.status == "running" and not owner.asynchronous:
-        return owner
-    return None
-
-
 def _share(plugin, args):
-    """args in one graph key, or scattered to every worker: (argument, token)."""
+    """args as one key of the graph: (argument, token).
+
+    A key of the graph rather than data scattered by a client: the scheduler
+    can load it again if every worker holding it dies, and a copy scattered
+    ahead of the computation may be dropped by the active memory manager
+    while no task needs it yet, to be sent again when the tasks come.
+    """
     token = uuid.uuid4().hex
-    shared = _Shared(tuple(args), token)
-    client = _current_client()
-    if client is not None:
-        return client.scatter(shared, broadcast=True, hash=False), token
-    return dask.delayed(shared, name=f"{plugin}-shared-{token}"), token
+    return dask.delayed(_Shared(tuple(args), token), name=f"{plugin}-shared-{token}"), token
 
 
 def _fresh_if_empty(a):
@@ -123,9 +112,7 @@ def _block(block):
 
 
 def _unwrap(shared):
-    """The shared arguments; a Future left by a call under another scheduler is fetched."""
-    if not isinstance(shared, _Shared):
-        shared = shared.result()
+    """The shared arguments."""
     return tuple(_fresh_if_empty(a) for a in shared.args)
 
 

@@ -167,25 +167,32 @@ def test_examples_sent_once_to_each_worker(client):
     data_y = np.cos(data_x.sum(axis=1))
     query_x = rng.normal(size=(400, 3))
     y, coefs = lmd.nearpoly(data_x, data_y, query_x, [1, 1, 1], return_coefs=True, chunks=10)
-    # The chunk tasks refer to the examples by one key, held once by each worker.
-    graph = dict(y.__dask_graph__())
-    (name,) = {k[0] for k in graph if isinstance(k, tuple) and k[0].startswith("nearpoly-")}
-    token = name[len("nearpoly-"):]
-    (future,) = {v for task in graph.values() if isinstance(task, tuple)
-                 for v in task if isinstance(v, distributed.Future)}
+    # The chunk tasks refer to the examples by one key of the graph.
+    graph = y.__dask_graph__()
+    (holder,) = [k for k, v in dict(graph).items() if isinstance(v, lmd._Shared)]
+    token = holder[len("nearpoly-shared-"):]
+    name = f"nearpoly-{token}"
+    chunk_tasks = [k for k in dict(graph) if isinstance(k, tuple) and k[0] == name]
+    assert len(chunk_tasks) == 40
+    dependencies = graph.get_all_dependencies()
+    assert all(holder in dependencies[k] for k in chunk_tasks)
+    # Nothing is sent before the computation.
+    assert holder not in client.who_has()
     workers = set(client.scheduler_info()["workers"])
-    assert set(client.who_has([future])[future.key]) == workers
     with distributed.get_task_stream(client) as stream:
         got = gather_all(client, [y, coefs])
     assert_same_bits(localmodels.nearpoly(data_x, data_y, query_x, [1, 1, 1], return_coefs=True),
                      tuple(got))
-    # 40 chunk tasks, each run once for both outputs; each worker unpickled
-    # the examples once, not once per chunk.
-    runs = [str(t["key"]) for t in stream.data if token in str(t["key"])]
+    # The key of the examples loaded once, 40 chunk tasks each run once for
+    # both outputs, and each worker unpickled the examples once, not once
+    # per chunk.
+    keys = [str(t["key"]) for t in stream.data]
+    assert keys.count(holder) == 1
+    runs = [k for k in keys if k.startswith(f"('{name}'")]
     assert len(runs) == 40 and len(set(runs)) == 40, runs
     assert arrivals(client, token) == {w: 1 for w in workers}
     # Ran on both workers.
-    assert {t["worker"] for t in stream.data if token in str(t["key"])} == workers
+    assert {t["worker"] for t in stream.data if str(t["key"]) in runs} == workers
 
 
 def test_a_failing_chunk_fails_the_result(client):
@@ -211,11 +218,11 @@ def test_a_failing_chunk_fails_the_result(client):
     assert got.value.identifier == "nearpoly:queryXColumns"
 
 
-def test_without_a_client_the_local_scheduler():
-    # The tests above leave their client current; inside this block none is.
+def test_without_a_client_the_local_scheduler(client):
+    # The client is current; inside this block the local scheduler is.
     with dask.config.set(scheduler="threads"):
         x = np.linspace(0, 1, 11)
         y = lmd.nearpoly(x, x ** 2, np.array([0.25, 0.5]), [1, 1, 1], chunks=1)
-        assert not any(isinstance(v, distributed.Future) for task in dict(y.dask).values()
-                       if isinstance(task, tuple) for v in task)
+        before = executed(client)
         assert_same_bits(localmodels.nearpoly(x, x ** 2, [0.25, 0.5], [1, 1, 1]), y.compute())
+        assert executed(client) == before
