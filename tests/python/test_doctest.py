@@ -6,13 +6,14 @@ import re
 
 import localmodels
 from localmodels import _api, _errors, demo
+from localmodels import dask as on_dask
 
 
 def test_docstring_examples():
     finder = doctest.DocTestFinder()
     runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
     seen = set()
-    for module in (localmodels, _api, _errors, demo):
+    for module in (localmodels, _api, _errors, demo, on_dask):
         for test in finder.find(module):
             if test.examples and test.name not in seen:
                 seen.add(test.name)
