@@ -1,7 +1,7 @@
 // nearpoly's workloads through the standalone host, id_par = [1; 1; 1]:
 // NP3 (N = 5000 examples of n = 3 inputs, M = 1000 queries) on 1 and 2
-// threads; the growth with N at M = 1000 (N = 1e4, 1e5, 1e6); N = 1e6 with
-// M = 1e4 on 2 threads; and n = 8 inputs, N = 5000, per query on 1 thread.
+// threads; the growth with N at M = 1000 (N = 1e4, 1e5, 1e6) and at M = 1e4
+// (N = 1e4, 1e6), on 2 threads; and n = 8 inputs, N = 5000, per query on 1 thread.
 // bench/peers.py compares NP3 with scikit-learn's k-d tree KNN.
 #include <benchmark/benchmark.h>
 
@@ -46,13 +46,16 @@ int main(int argc, char** argv)
     add("NP N=1e4 M=1000", 10000, 3, 1000, 2);
     add("NP N=1e5 M=1000", 100000, 3, 1000, 2, 3);
     add("NP N=1e6 M=1000", 1000000, 3, 1000, 2, 3);
+    add("NP N=1e4 M=1e4", 10000, 3, 10000, 2, 3);
     add("NP N=1e6 M=1e4", 1000000, 3, 10000, 2, 3);
     add("NP n=8 N=5000 M=100", 5000, 8, 100, 1, 3);
-    return bench::run(argc, argv,
-                      {{"NP3 2 threads / 1 thread", "NP3/threads:2", "NP3/threads:1", 0},
-                       {"nearpoly N=1e6 / N=1e4 at M=1000 (2 threads)", "NP N=1e6 M=1000",
-                        "NP N=1e4 M=1000", 3.0},
-                       {"nearpoly N=1e6, M=1e4 on 2 threads", "NP N=1e6 M=1e4", "", 2.0},
-                       {"nearpoly n=8, N=5000: seconds per query (1 thread)", "NP n=8 N=5000 M=100",
-                        "", 3e-3, 100}});
+    return bench::run(
+        argc, argv,
+        {{"NP3 2 threads / 1 thread", "NP3/threads:2", "NP3/threads:1", 0},
+         {"nearpoly N=1e6 / N=1e4 at M=1000 (2 threads)", "NP N=1e6 M=1000", "NP N=1e4 M=1000",
+          3.0},
+         {"nearpoly N=1e6 / N=1e4 at M=1e4 (2 threads)", "NP N=1e6 M=1e4", "NP N=1e4 M=1e4", 3.0},
+         {"nearpoly N=1e6, M=1e4 on 2 threads", "NP N=1e6 M=1e4", "", 2.0},
+         {"nearpoly n=8, N=5000: seconds per query (1 thread)", "NP n=8 N=5000 M=100", "", 3e-3,
+          100}});
 }

@@ -160,13 +160,15 @@ int threads_for(const problem& p, const settings& s, int first, int last)
 
 namespace {
 
-// The tree at the start of memory: laid out afresh to be built, or as
-// build_index left it; empty when the call searches without one.
-detail::tree index_view(const problem& p, const settings& s, void* memory, bool built)
+// The tree at the start of memory, to be built or as build_index left it;
+// empty when the call searches without one. The build writes every element
+// of its blocks, so they are not zeroed first (tens of megabytes for a
+// million examples).
+detail::tree index_view(const problem& p, const settings& s, void* memory)
 {
     const std::size_t shared = index_size(p, s);
     if (shared == 0) return detail::tree{};
-    workspace w = built ? filled_workspace(memory, shared) : memory_workspace(memory, shared);
+    workspace w = filled_workspace(memory, shared);
     return detail::take_tree(&w, p.N, p.n);
 }
 
@@ -174,7 +176,7 @@ detail::tree index_view(const problem& p, const settings& s, void* memory, bool 
 
 void build_index(const problem& p, const settings& s, int threads, void* memory)
 {
-    detail::tree t = index_view(p, s, memory, false);
+    detail::tree t = index_view(p, s, memory);
     if (t.rows) detail::build_tree(&t, p.data_x, p.weights, threads);
 }
 
@@ -183,7 +185,7 @@ void predict_built(double* out, double* coefs, const problem& p, const settings&
 {
     if (first >= last) return;
     const std::size_t shared = index_size(p, s);
-    const detail::tree tree = index_view(p, s, memory, true);
+    const detail::tree tree = index_view(p, s, memory);
     const detail::tree* t = shared > 0 ? &tree : nullptr;
     void* rest = static_cast<unsigned char*>(memory) + shared;
     const std::size_t each = (bytes - shared) / static_cast<std::size_t>(threads);

@@ -40,9 +40,9 @@ bool use_tree(int N, int n, int K, int M);
 // max_tree_inputs); while counting only w->used changes.
 tree take_tree(workspace* w, int N, int n);
 
-// Fills t, laid out by take_tree, from the N-by-n column-major data_x, on
-// up to `threads` threads; weights (n values or null) steer the choice of
-// split dimensions only.
+// Fills t, laid out by take_tree, from the N-by-n column-major data_x on up
+// to `threads` threads, writing every element of its blocks whatever they
+// held; weights (n values or null) steer the choice of split dimensions only.
 void build_tree(tree* t, const double* data_x, const double* weights, int threads);
 
 // The K nearest examples to the point q (n values) into index[K + 1] and
