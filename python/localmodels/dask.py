@@ -56,9 +56,11 @@ _MAX_COUNT = 2147483647
 _NEARPOLY_ROWS = 1000
 
 # How many times the shared arguments of each call were unpickled in this
-# process, by the call's token: on a worker, once per call.
+# process, by the call's token: on a worker, once per call. Only the latest
+# calls are kept, so that a long-lived worker does not grow with every call.
 _arrivals = {}
 _arrivals_lock = threading.Lock()
+_ARRIVALS_KEPT = 1000
 
 
 class _Shared:
@@ -77,6 +79,8 @@ class _Shared:
 def _arrived(args, token):
     with _arrivals_lock:
         _arrivals[token] = _arrivals.get(token, 0) + 1
+        while len(_arrivals) > _ARRIVALS_KEPT:
+            del _arrivals[next(iter(_arrivals))]  # the oldest call's
     return _Shared(args, token)
 
 

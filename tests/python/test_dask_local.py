@@ -102,6 +102,15 @@ def test_the_examples_are_one_key_of_the_graph():
                      dask.compute(y, coefs, scheduler="threads"))
 
 
+def test_the_arrival_counts_keep_only_the_latest_calls(monkeypatch):
+    monkeypatch.setattr(lmd, "_arrivals", {})
+    for call in range(lmd._ARRIVALS_KEPT + 5):
+        lmd._arrived((), "call-%d" % call)
+    assert len(lmd._arrivals) == lmd._ARRIVALS_KEPT
+    assert "call-4" not in lmd._arrivals and lmd._arrivals["call-5"] == 1
+    assert lmd._arrivals["call-%d" % (lmd._ARRIVALS_KEPT + 4)] == 1
+
+
 def test_each_chunk_runs_once_for_both_outputs(monkeypatch):
     rng = np.random.default_rng(5)
     data_x, data_y, query_x = example_problem(rng)
