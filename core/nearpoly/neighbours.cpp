@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/nearpoly/distances.h"
 #include "core/nearpoly/stages.h"
 #include "core/nearpoly/tree.h"
 
@@ -14,34 +15,13 @@ namespace localmodels::nearpoly::detail {
 
 namespace {
 
-// Distances of all examples, one input dimension at a time: every distance
-// still adds its terms in increasing dimension, and the loop over examples
-// has independent lanes. The query is row q of the M-by-n query_x.
-void all_distances(double* __restrict s, const double* __restrict data_x, const double* query_x,
-                   int q, int M, const double* weights, int N, int n)
-{
-    const std::size_t rows = static_cast<std::size_t>(N);
-    for (int i = 0; i < N; ++i) s[i] = 0.0;
-    for (int j = 0; j < n; ++j) {
-        const double qj = query_x[q + j * static_cast<std::size_t>(M)];
-        const double* x = data_x + j * rows;
-        if (weights) {
-            const double w = weights[j];
-#pragma omp simd
-            for (int i = 0; i < N; ++i) s[i] = s[i] + std::fabs(x[i] - qj) * w;
-        } else {
-#pragma omp simd
-            for (int i = 0; i < N; ++i) s[i] = s[i] + std::fabs(x[i] - qj);
-        }
-    }
-}
-
 // The pass over all examples in row order, each inserted by strict less-than.
 void search_all(double* distances, int* index, double* dist, const double* data_x,
                 const double* query_x, int q, int M, const double* weights, int N, int n, int K)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    all_distances(distances, data_x, query_x, q, M, weights, N, n);
+    city_block(distances, data_x, static_cast<std::size_t>(N), N, query_x,
+               static_cast<std::size_t>(q), static_cast<std::size_t>(M), weights, n);
     // dist[m + 1] is the distance of position m; dist[0] stays 0.0.
     for (int m = 1; m <= K; ++m) dist[m] = inf;
     for (int i = 0; i < N; ++i) {

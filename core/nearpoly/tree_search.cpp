@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <limits>
 
+#include "core/nearpoly/distances.h"
 #include "core/nearpoly/tree.h"
 
 namespace localmodels::nearpoly::detail {
@@ -67,19 +68,7 @@ void scan_leaf(int* index, double* dist, const tree& t, int a, int b, const doub
 {
     double s[leaf_size];
     const int count = b - a;
-    for (int p = 0; p < count; ++p) s[p] = 0.0;
-    for (int j = 0; j < t.n; ++j) {
-        const double* x = t.x + static_cast<std::size_t>(j) * t.N + a;
-        const double qj = q[j];
-        if (weights) {
-            const double w = weights[j];
-#pragma omp simd
-            for (int p = 0; p < count; ++p) s[p] = s[p] + std::fabs(x[p] - qj) * w;
-        } else {
-#pragma omp simd
-            for (int p = 0; p < count; ++p) s[p] = s[p] + std::fabs(x[p] - qj);
-        }
-    }
+    city_block(s, t.x + a, static_cast<std::size_t>(t.N), count, q, 0, 1, weights, t.n);
     for (int p = 0; p < count; ++p) offer(index, dist, K, s[p], t.rows[a + p]);
 }
 
