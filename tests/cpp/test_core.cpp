@@ -10,6 +10,7 @@
 #include "core/gridval/gridval.h"
 #include "core/nearpoly/nearpoly.h"
 #include "core/network/network.h"
+#include "nearpoly_args.h"
 
 namespace {
 
@@ -160,19 +161,9 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(1.7 * i);
                 for (int i = 0; i < N; ++i) y[i] = std::cos(0.3 * i);
                 const double id_par[] = {1, 1, 1}, global = 4, per_family[] = {1, 2, 1};
-                np::call_args a{};
-                a.nrhs = 5;
-                a.nlhs = 1 + mode % 2;
-                a.N = N;
-                a.n = n;
-                a.rows_y = N;
-                a.cols_y = 1;
-                a.cols_q = n;
-                a.rows_id = 3;
-                a.cols_id = 1;
-                a.id_par = id_par;
-                a.comb_count = mode < 2 ? 1 : 3;
-                a.comb_par = mode < 2 ? &global : per_family;
+                const np::call_args a = testing_helpers::well_shaped_args(
+                    5, 1 + mode % 2, N, n, id_par, 1, mode < 2 ? &global : per_family,
+                    mode < 2 ? 1 : 3);
                 np::settings st;
                 if (localmodels::failed(np::decode_settings(a, &st))) continue;
                 const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};

@@ -515,6 +515,35 @@ near_problem constant_problem(lcg& rng)
     }
 }
 
+// The k_min, no-k_max and k_max draws of random_id_par: 2 + below(k_min)
+// neighbours at least; none at most one time in `none`, else up to
+// below(k_span) more.
+struct id_spans {
+    int k_min, none, k_span;
+};
+
+// id_par in one of its three forms: a column of factors from `factors`;
+// ranges; or ranges and windows from `windows`.
+template <std::size_t F, std::size_t W>
+void random_id_par(lcg& rng, near_problem& pb, const double (&factors)[F], id_spans spans,
+                   const double (&windows)[W])
+{
+    pb.id_cols = 1 + rng.below(3);
+    if (pb.id_cols == 1) {
+        for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, factors));
+        return;
+    }
+    std::vector<double> k_min, k_max;
+    for (int f = 0; f < 3; ++f) {
+        k_min.push_back(2 + rng.below(spans.k_min));
+        k_max.push_back(rng.below(spans.none) == 0 ? 0 : k_min.back() + rng.below(spans.k_span));
+    }
+    pb.id = k_min;
+    pb.id.insert(pb.id.end(), k_max.begin(), k_max.end());
+    if (pb.id_cols == 3)
+        for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, windows));
+}
+
 // Every family may take part: ranges from factors or explicit, windows,
 // global or per-family combination, several prior covariances.
 near_problem mixed_problem(lcg& rng)
@@ -525,21 +554,8 @@ near_problem mixed_problem(lcg& rng)
         pb.N = 10 + rng.below(45);
         pb.M = 1 + rng.below(3);
         random_data(rng, pb);
-        pb.id_cols = 1 + rng.below(3);
-        if (pb.id_cols == 1) {
-            for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, {0.0, 0.5, 1.0, 1.0, 1.3}));
-        } else {
-            std::vector<double> k_min, k_max;
-            for (int f = 0; f < 3; ++f) {
-                k_min.push_back(2 + rng.below(6));
-                k_max.push_back(rng.below(5) == 0 ? 0 : k_min.back() + rng.below(9));
-            }
-            pb.id = k_min;
-            pb.id.insert(pb.id.end(), k_max.begin(), k_max.end());
-            if (pb.id_cols == 3)
-                for (int f = 0; f < 3; ++f)
-                    pb.id.push_back(pick(rng, {0.0, 1.0, 2.0, 3.0, 5.0, 6.0, 7.0, 10.0}));
-        }
+        random_id_par(rng, pb, {0.0, 0.5, 1.0, 1.0, 1.3}, {6, 5, 9},
+                      {0.0, 1.0, 2.0, 3.0, 5.0, 6.0, 7.0, 10.0});
         const int nrhs = rng.below(8) == 0 ? 4 : 5 + rng.below(3);
         if (nrhs >= 5)
             pb.comb = rng.below(2) == 0
@@ -649,21 +665,8 @@ near_problem wide_problem(lcg& rng)
         random_data(rng, pb);
         for (int t = 1; t < pb.M && pb.n > 0; ++t)  // query 0 stays finite
             if (rng.below(5) == 0) pb.q[t + rng.below(pb.n) * pb.M] = bad[rng.below(3)];
-        pb.id_cols = 1 + rng.below(3);
-        if (pb.id_cols == 1) {
-            for (int f = 0; f < 3; ++f) pb.id.push_back(pick(rng, {0.0, 0.3, 0.5, 1.0, 1.3}));
-        } else {
-            std::vector<double> k_min, k_max;
-            for (int f = 0; f < 3; ++f) {
-                k_min.push_back(2 + rng.below(8));
-                k_max.push_back(rng.below(6) == 0 ? 0 : k_min.back() + rng.below(40));
-            }
-            pb.id = k_min;
-            pb.id.insert(pb.id.end(), k_max.begin(), k_max.end());
-            if (pb.id_cols == 3)
-                for (int f = 0; f < 3; ++f)
-                    pb.id.push_back(pick(rng, {0.0, 1.0, 2.0, 3.0, 5.0, 8.0, 13.0, 40.0}));
-        }
+        random_id_par(rng, pb, {0.0, 0.3, 0.5, 1.0, 1.3}, {8, 6, 40},
+                      {0.0, 1.0, 2.0, 3.0, 5.0, 8.0, 13.0, 40.0});
         pb.nrhs = 5 + rng.below(3);
         pb.comb = rng.below(2) == 0
                       ? std::vector<double>{pick(rng, {1.0, 2.0, 3.0, 5.0, 100.0})}

@@ -6,6 +6,7 @@
 
 #include "core/nearpoly/stages.h"
 #include "host/standalone/gateways.h"
+#include "nearpoly_args.h"
 
 using namespace localmodels::nearpoly;
 using namespace localmodels::nearpoly::detail;
@@ -24,18 +25,8 @@ struct args {
          std::vector<double> comb_par = {}, int nlhs = 1)
         : id(std::move(id_par)), comb(std::move(comb_par))
     {
-        a.nrhs = nrhs;
-        a.nlhs = nlhs;
-        a.N = N;
-        a.n = n;
-        a.rows_y = N;
-        a.cols_y = 1;
-        a.cols_q = n;
-        a.rows_id = 3;
-        a.cols_id = cols;
-        a.id_par = id.data();
-        a.comb_count = static_cast<std::int64_t>(comb.size());
-        a.comb_par = comb.data();
+        a = testing_helpers::well_shaped_args(nrhs, nlhs, N, n, id.data(), cols, comb.data(),
+                                              static_cast<std::int64_t>(comb.size()));
     }
     const char* decode()
     {

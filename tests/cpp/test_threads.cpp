@@ -13,6 +13,7 @@
 #include "core/nearpoly/nearpoly.h"
 #include "core/network/network.h"
 #include "levels.h"
+#include "nearpoly_args.h"
 
 namespace {
 
@@ -129,19 +130,8 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
                             q = noise(M * n, trial + 5);
         q[trial % M] = NAN;  // a query without a distance
         const double id_par[] = {1, 1, trial % 2 ? 1.0 : 0.0}, comb[] = {1, 2, 3};
-        np::call_args a{};
-        a.nrhs = 5;
-        a.nlhs = 2;
-        a.N = N;
-        a.n = n;
-        a.rows_y = N;
-        a.cols_y = 1;
-        a.cols_q = n;
-        a.rows_id = 3;
-        a.cols_id = 1;
-        a.id_par = id_par;
-        a.comb_count = trial % 3 == 0 ? 1 : 3;
-        a.comb_par = comb;
+        const np::call_args a =
+            testing_helpers::well_shaped_args(5, 2, N, n, id_par, 1, comb, trial % 3 == 0 ? 1 : 3);
         np::settings s;
         ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
         const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
@@ -177,20 +167,9 @@ TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)
         // Factors [1; 1; 0.3], or ranges and windows, column by column.
         const double id_par[] = {1,  1,  0.3, 2, double(3 + trial),     2,
                                  40, 15, 44,  0, trial % 2 ? 7.0 : 0.0, 0};
-        np::call_args a{};
-        a.nrhs = 6;
-        a.nlhs = 2;
-        a.N = N;
-        a.n = n;
-        a.rows_y = N;
-        a.cols_y = 1;
-        a.cols_q = n;
-        a.rows_id = 3;
-        a.cols_id = trial % 3 == 0 ? 1 : 3;
-        a.id_par = trial % 3 == 0 ? id_par : id_par + 3;
         const double comb[] = {3};
-        a.comb_count = 1;
-        a.comb_par = comb;
+        np::call_args a = testing_helpers::well_shaped_args(
+            6, 2, N, n, trial % 3 == 0 ? id_par : id_par + 3, trial % 3 == 0 ? 1 : 3, comb, 1);
         a.has_cov_init = true;
         a.cov_init = trial % 2 ? 1e6 : 0.25;
         np::settings s;
