@@ -25,9 +25,10 @@ its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
 
 from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error
+from ._network import Network
 
 Error.__module__ = __name__
 
 __version__ = "0.1.0"
 
-__all__ = ["Error", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
+__all__ = ["Error", "Network", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
