@@ -22,10 +22,10 @@ void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         &p));
 
     plhs[out_values] = mxCreateDoubleMatrix(1, p.N, mxREAL);
-    const int threads = gridval::threads_for(p, 0, p.N);
-    const std::size_t bytes = gridval::workspace_size(p) * static_cast<std::size_t>(threads);
+    const threads::plan r(gridval::threads_for(p, 0, p.N));
+    const std::size_t bytes = gridval::workspace_size(p) * static_cast<std::size_t>(r.threads);
     void* memory = take_workspace(bytes);
-    gridval::interpolate(mxGetPr(plhs[out_values]), p, 0, p.N, threads, memory, bytes);
+    gridval::interpolate(mxGetPr(plhs[out_values]), p, 0, p.N, r, memory, bytes);
     mxFree(memory);
 }
 

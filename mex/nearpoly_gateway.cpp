@@ -25,11 +25,11 @@ void nearpoly_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
         plhs[out_coefs] = mxCreateDoubleMatrix(s.n_coef, p.M, mxREAL);
         coefs = mxGetPr(plhs[out_coefs]);
     }
-    const int threads = nearpoly::threads_for(p, s, 0, p.M);
+    const threads::plan r(nearpoly::threads_for(p, s, 0, p.M));
     const std::size_t bytes = nearpoly::index_size(p, s) +
-                              nearpoly::workspace_size(p, s) * static_cast<std::size_t>(threads);
+                              nearpoly::workspace_size(p, s) * static_cast<std::size_t>(r.threads);
     void* memory = take_workspace(bytes);
-    nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, 0, p.M, threads, memory, bytes);
+    nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, 0, p.M, r, memory, bytes);
     mxFree(memory);
 }
 

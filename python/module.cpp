@@ -8,7 +8,6 @@
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -17,8 +16,10 @@
 #include "core/checks/gridval.h"
 #include "core/checks/nearpoly.h"
 #include "core/checks/network.h"
+#include "core/common/chunks.h"
 #include "core/common/error.h"
 #include "core/common/limits.h"
+#include "core/common/threads.h"
 
 namespace py = pybind11;
 
@@ -77,33 +78,26 @@ void raise_if_failed(const error& e)
     throw py::error_already_set();
 }
 
-// Runs work(first, last) over [0, count) in chunks, each with the GIL
-// released; between chunks a pending signal (Ctrl-C) ends the call with its
-// exception. `chunk` > 0 fixes the chunk size; 0 sizes the chunks from the
-// time the last one took, so that each takes about a tenth of a second.
-// Every item is computed as if alone, so the chunks change no result.
-template <class F>
-void in_chunks(int count, int chunk, F work)
+// Runs the core's work(first, last, plan) over [0, count) in chunks, each
+// with the GIL released; between chunks a pending signal (Ctrl-C) ends the
+// call with its exception. `chunk` > 0 fixes the chunk size (tests).
+template <class F, class E>
+void in_chunks(int count, int chunk, const threads::plan& r, F work, E end)
 {
-    using clock = std::chrono::steady_clock;
-    constexpr double target_seconds = 0.1;
-    std::int64_t size = chunk > 0 ? chunk : 1;
-    for (std::int64_t first = 0; first < count;) {
-        const std::int64_t last = std::min<std::int64_t>(first + size, count);
-        const clock::time_point start = clock::now();
-        {
+    const bool done = chunks::run(
+        count, chunk, r,
+        [&work](int first, int last, const threads::plan& part) {
             py::gil_scoped_release release;
-            work(static_cast<int>(first), static_cast<int>(last));
-        }
-        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-        if (chunk <= 0) {
-            const double seconds = std::chrono::duration<double>(clock::now() - start).count();
-            const double done = static_cast<double>(last - first), most = 8.0 * done;
-            const double fit = seconds > 0 ? target_seconds / seconds * done : most;
-            size = static_cast<std::int64_t>(std::clamp(fit, 1.0, most));
-        }
-        first = last;
-    }
+            work(first, last, part);
+        },
+        end, [] { return PyErr_CheckSignals() == 0; });
+    if (!done) throw py::error_already_set();
+}
+
+template <class F>
+void in_chunks(int count, int chunk, const threads::plan& r, F work)
+{
+    in_chunks(count, chunk, r, work, chunks::plain_end{count});
 }
 
 // One workspace of `each` bytes for each of at most `threads` threads.
@@ -128,17 +122,19 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
     double* columns = s.want_coefs ? coefs.mutable_data() : nullptr;
     // The search index is built once, before the first chunk.
     const std::size_t shared = nearpoly::index_size(p, s), each = nearpoly::workspace_size(p, s);
-    const int most = nearpoly::threads_for(p, s, 0, p.M);
-    std::vector<unsigned char> memory(shared + each * static_cast<std::size_t>(most));
+    const threads::plan r(nearpoly::threads_for(p, s, 0, p.M));
+    std::vector<unsigned char> memory(shared + each * static_cast<std::size_t>(r.threads));
     if (p.M > 0) {
         py::gil_scoped_release release;
-        nearpoly::build_index(p, s, most, memory.data());
+        nearpoly::build_index(p, s, r.threads, memory.data());
     }
-    in_chunks(p.M, chunk, [&](int first, int last) {
-        const int threads = nearpoly::threads_for(p, s, first, last);
-        nearpoly::predict_built(out, columns, p, s, first, last, threads, memory.data(),
-                                shared + each * static_cast<std::size_t>(threads));
-    });
+    in_chunks(
+        p.M, chunk, r,
+        [&](int first, int last, const threads::plan& part) {
+            nearpoly::predict_built(out, columns, p, s, first, last, part, memory.data(),
+                                    shared + each * static_cast<std::size_t>(part.threads));
+        },
+        chunks::finite_rows_end{p.query_x, p.M, p.n});
     if (s.want_coefs) return py::make_tuple(y, coefs);
     return std::move(y);
 }
@@ -155,12 +151,11 @@ py::array_t<double> netsim(const py::list& args, int chunk)
     py::array_t<double> y({N, a.net.p});
     double* out = y.mutable_data();
     const std::size_t each = network::simulate_workspace_size(a.net);
-    std::vector<unsigned char> memory =
-        take_workspace(each, network::simulate_threads_for(a.net, 0, N));
-    in_chunks(N, chunk, [&](int first, int last) {
-        const int threads = network::simulate_threads_for(a.net, first, last);
-        network::simulate(out, a.x, a.net, a.options, first, last, threads, memory.data(),
-                          each * static_cast<std::size_t>(threads));
+    const threads::plan r(network::simulate_threads_for(a.net, 0, N));
+    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    in_chunks(N, chunk, r, [&](int first, int last, const threads::plan& part) {
+        network::simulate(out, a.x, a.net, a.options, first, last, part, memory.data(),
+                          each * static_cast<std::size_t>(part.threads));
     });
     return y;
 }
@@ -241,11 +236,11 @@ py::array_t<double> gridval(const py::list& args, int chunk)
     py::array_t<double> v(p.N);
     double* out = v.mutable_data();
     const std::size_t each = gridval::workspace_size(p);
-    std::vector<unsigned char> memory = take_workspace(each, gridval::threads_for(p, 0, p.N));
-    in_chunks(p.N, chunk, [&](int first, int last) {
-        const int threads = gridval::threads_for(p, first, last);
-        gridval::interpolate(out, p, first, last, threads, memory.data(),
-                             each * static_cast<std::size_t>(threads));
+    const threads::plan r(gridval::threads_for(p, 0, p.N));
+    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    in_chunks(p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
+        gridval::interpolate(out, p, first, last, part, memory.data(),
+                             each * static_cast<std::size_t>(part.threads));
     });
     return v;
 }

@@ -1,5 +1,6 @@
 #include "core/common/threads.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace localmodels::threads {
@@ -17,18 +18,27 @@ int requested()
     return n > 1024 ? 1024 : static_cast<int>(n);
 }
 
+// The threads worth `work` operations at `per_thread` each, at most `most`.
+int held_to_work(double work, double per_thread, int most)
+{
+    const double worth = std::max(1.0, work / per_thread);
+    return worth < most ? static_cast<int>(worth) : most;
+}
+
 }  // namespace
 
 int count_for(std::size_t items, double cost_per_item)
 {
     if (items <= 1) return 1;
-    int n = requested();
-    if (n == 0) {
-        const unsigned cores = std::thread::hardware_concurrency();
-        const double work = static_cast<double>(items) * cost_per_item;
-        n = cores > 1 && work >= 2 * min_work_per_thread ? static_cast<int>(cores) : 1;
-        while (n > 1 && work / n < min_work_per_thread) --n;
-    }
+    const unsigned found = std::thread::hardware_concurrency();
+    const int cores = found > 0 ? static_cast<int>(std::min(found, 1024u)) : 1;
+    const double work = static_cast<double>(items) * cost_per_item;
+    const int asked = requested();
+    int n;
+    if (asked > 0)
+        n = held_to_work(work, min_work_per_asked_thread, std::min(asked, cores));
+    else
+        n = work >= 2 * min_work_per_thread ? held_to_work(work, min_work_per_thread, cores) : 1;
     return items < static_cast<std::size_t>(n) ? static_cast<int>(items) : n;
 }
 

@@ -10,17 +10,40 @@
 #include <thread>
 #include <vector>
 
+#include "core/common/simd.h"
+
 namespace localmodels::threads {
 
 // Below this many operations per thread a call runs serially: starting a
 // thread costs about as much.
 constexpr double min_work_per_thread = 2e5;
 
+// A count asked for in LOCALMODELS_THREADS is still held to the work: at
+// least this many operations per thread (and no more threads than items or
+// than the machine's cores), so that no call takes workspaces it cannot use.
+constexpr double min_work_per_asked_thread = 1e4;
+
 // The number of threads for `items` independent items of about
 // `cost_per_item` operations each: LOCALMODELS_THREADS when it holds a
-// positive integer (1 = serial), else the machine's cores when the call is
-// large enough to gain, else 1; never more than the items.
+// positive integer (1 = serial), held to the cores and the work as above;
+// else the machine's cores when the call is large enough to gain, else 1;
+// never more than the items.
 int count_for(std::size_t items, double cost_per_item);
+
+// How a worker runs one call: its thread count (one workspace each) and its
+// vector level. A front end fixes both once, when the call starts, and hands
+// the same plan to every range of the call, so that the workspaces taken at
+// the start are the ones used to the end, whatever the environment does
+// meanwhile (and no worker thread reads the environment).
+// A bare count converts to a plan at the level the environment chooses now.
+struct plan {
+    int threads = 1;
+    simd::level level = simd::level::scalar;
+
+    plan() = default;
+    plan(int t, simd::level l) : threads(t), level(l) {}
+    plan(int t) : threads(t), level(simd::chosen()) {}  // NOLINT: implicit on purpose
+};
 
 // Block t of the fixed partition of [first, last) into `threads` blocks.
 inline void block(std::size_t first, std::size_t last, int threads, int t, std::size_t* begin,

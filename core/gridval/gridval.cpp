@@ -188,9 +188,10 @@ int threads_for(const problem& p, int first, int last)
     return threads::count_for(static_cast<std::size_t>(last - first), cost);
 }
 
-void interpolate(double* out, const problem& p, int first, int last, int threads, void* memory,
-                 std::size_t bytes)
+void interpolate(double* out, const problem& p, int first, int last, const threads::plan& r,
+                 void* memory, std::size_t bytes)
 {
+    const int threads = r.threads;
     const std::size_t each = bytes / static_cast<std::size_t>(threads);
     threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int t, std::size_t begin, std::size_t end) {

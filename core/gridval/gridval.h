@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "core/common/threads.h"
+
 namespace localmodels::gridval {
 
 // The corner count 2^d must fit a signed 32-bit integer.
@@ -27,8 +29,8 @@ int threads_for(const problem& p, int first, int last);
 
 // Writes out[t] for the points t in [first, last). Coordinates outside a
 // breakpoint range are held at its end; a NaN coordinate gives NaN.
-// `memory` holds `threads` workspaces of workspace_size(p) bytes each.
-void interpolate(double* out, const problem& p, int first, int last, int threads, void* memory,
-                 std::size_t bytes);
+// `memory` holds r.threads workspaces of workspace_size(p) bytes each.
+void interpolate(double* out, const problem& p, int first, int last, const threads::plan& r,
+                 void* memory, std::size_t bytes);
 
 }  // namespace localmodels::gridval

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "core/common/error.h"
+#include "core/common/threads.h"
 
 namespace localmodels::nearpoly {
 
@@ -72,11 +73,12 @@ int threads_for(const problem& p, const settings& s, int first, int last);
 
 // Answers queries [first, last) of the M: writes out[q] and, when coefs is
 // not null, column q of coefs (n_coef-by-M). `memory` holds index_size(p, s)
-// bytes for the index, which predict builds there, followed by `threads`
-// workspaces of workspace_size(p, s) bytes each. Each query is answered as
-// if it were alone, so results do not depend on threads or ranges.
+// bytes for the index, which predict builds there, followed by r.threads
+// workspaces of workspace_size(p, s) bytes each; the fits run at r.level.
+// Each query is answered as if it were alone, so results do not depend on
+// threads, level or ranges.
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
-             int threads, void* memory, std::size_t bytes);
+             const threads::plan& r, void* memory, std::size_t bytes);
 
 // The same in two steps, for a caller that answers the queries in several
 // ranges and builds the index once: build_index fills the first
@@ -84,6 +86,6 @@ void predict(double* out, double* coefs, const problem& p, const settings& s, in
 // predict_built then reads that index where predict would build it.
 void build_index(const problem& p, const settings& s, int threads, void* memory);
 void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, int threads, void* memory, std::size_t bytes);
+                   int last, const threads::plan& r, void* memory, std::size_t bytes);
 
 }  // namespace localmodels::nearpoly

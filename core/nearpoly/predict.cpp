@@ -43,7 +43,7 @@ candidate_list take_list(workspace* w, int L, int r, bool with_rows)
     return list;
 }
 
-fit_storage take_fit_storage(workspace* w, const family_settings& f)
+fit_storage take_fit_storage(workspace* w, const family_settings& f, simd::level level)
 {
     const std::size_t m = static_cast<std::size_t>(f.m);
     fit_storage fs;
@@ -56,12 +56,12 @@ fit_storage take_fit_storage(workspace* w, const family_settings& f)
     fs.cols = take<double>(w, m * stride);
     fs.squares = take<double>(w, stride);
     fs.stride = static_cast<int>(stride);
-    fs.level = simd::chosen();  // once per call, not per query
+    fs.level = level;
     return fs;
 }
 
 // Lays out the call's scratch in w; while counting, only w->used matters.
-scratch lay_out(workspace* w, const problem& p, const settings& s)
+scratch lay_out(workspace* w, const problem& p, const settings& s, simd::level level)
 {
     scratch sc = {};
     sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
@@ -72,7 +72,7 @@ scratch lay_out(workspace* w, const problem& p, const settings& s)
     for (int f = 0; f < n_families; ++f) {
         const family_settings& fam = s.family[f];
         if (!fam.active) continue;
-        if (f != constant_family) sc.fits[f] = take_fit_storage(w, fam);
+        if (f != constant_family) sc.fits[f] = take_fit_storage(w, fam, level);
         if (s.G == 0)
             sc.lists.family[f] =
                 take_list(w, fam.keep, fam.m, s.want_coefs && f != constant_family);
@@ -108,10 +108,11 @@ void score_families(scratch* sc, const problem& p, const settings& s)
 
 // Queries [first, last) on one thread, in one workspace.
 void predict_block(double* out, double* coefs, const problem& p, const settings& s,
-                   const detail::tree* t, int first, int last, void* memory, std::size_t bytes)
+                   const detail::tree* t, int first, int last, simd::level level, void* memory,
+                   std::size_t bytes)
 {
     workspace w = memory_workspace(memory, bytes);
-    scratch sc = lay_out(&w, p, s);
+    scratch sc = lay_out(&w, p, s, level);
     const double nan = std::numeric_limits<double>::quiet_NaN();
 
     for (int q = first; q < last; ++q) {
@@ -142,7 +143,7 @@ std::size_t index_size(const problem& p, const settings& s)
 std::size_t workspace_size(const problem& p, const settings& s)
 {
     workspace w = counting_workspace();
-    lay_out(&w, p, s);
+    lay_out(&w, p, s, simd::level::scalar);  // the level changes no size
     return bytes_needed(w);
 }
 
@@ -181,27 +182,28 @@ void build_index(const problem& p, const settings& s, int threads, void* memory)
 }
 
 void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, int threads, void* memory, std::size_t bytes)
+                   int last, const threads::plan& r, void* memory, std::size_t bytes)
 {
     if (first >= last) return;
     const std::size_t shared = index_size(p, s);
     const detail::tree tree = index_view(p, s, memory);
     const detail::tree* t = shared > 0 ? &tree : nullptr;
     void* rest = static_cast<unsigned char*>(memory) + shared;
-    const std::size_t each = (bytes - shared) / static_cast<std::size_t>(threads);
-    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const std::size_t each = (bytes - shared) / static_cast<std::size_t>(r.threads);
+    threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int i, std::size_t begin, std::size_t end) {
                      predict_block(out, coefs, p, s, t, static_cast<int>(begin),
-                                   static_cast<int>(end), threads::share(rest, each, i), each);
+                                   static_cast<int>(end), r.level, threads::share(rest, each, i),
+                                   each);
                  });
 }
 
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
-             int threads, void* memory, std::size_t bytes)
+             const threads::plan& r, void* memory, std::size_t bytes)
 {
     if (first >= last) return;
-    build_index(p, s, threads, memory);
-    predict_built(out, coefs, p, s, first, last, threads, memory, bytes);
+    build_index(p, s, r.threads, memory);
+    predict_built(out, coefs, p, s, first, last, r, memory, bytes);
 }
 
 }  // namespace localmodels::nearpoly

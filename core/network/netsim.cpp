@@ -41,12 +41,12 @@ int simulate_threads_for(const view& net, int first, int last)
 }
 
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
-              int threads, void* memory, std::size_t bytes)
+              const threads::plan& r, void* memory, std::size_t bytes)
 {
     // Fewer points than two of the narrowest vectors go one at a time.
-    const simd::level level = last - first >= 4 ? simd::chosen() : simd::level::scalar;
-    const std::size_t each = bytes / static_cast<std::size_t>(threads);
-    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const simd::level level = last - first >= 4 ? r.level : simd::level::scalar;
+    const std::size_t each = bytes / static_cast<std::size_t>(r.threads);
+    threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int t, std::size_t begin, std::size_t end) {
                      workspace w = memory_workspace(threads::share(memory, each, t), each);
                      const int b = static_cast<int>(begin), e = static_cast<int>(end);

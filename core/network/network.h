@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include "core/common/simd.h"
+#include "core/common/threads.h"
 #include "core/common/workspace.h"
 
 namespace localmodels::network {
@@ -81,13 +82,14 @@ struct point_state {
 void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o);
 
 // netsim: column t of out (p-by-N) the output at the point x[t*n … t*n+n-1],
-// for t in [first, last). `memory` holds `threads` workspaces of
+// for t in [first, last). `memory` holds r.threads workspaces of
 // simulate_workspace_size(net) bytes each; simulate_threads_for gives the
-// threads worth running (threads::count_for).
+// threads worth running (threads::count_for). Vectors of points run at
+// r.level.
 std::size_t simulate_workspace_size(const view& net);
 int simulate_threads_for(const view& net, int first, int last);
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
-              int threads, void* memory, std::size_t bytes);
+              const threads::plan& r, void* memory, std::size_t bytes);
 
 // dmat_inputs: derivatives[n*p], entry (k, j) at k + j*n the derivative of
 // output j with respect to input k, at x[n]; and the outputs y[p] unless y

@@ -2,11 +2,14 @@
 // the same bits for any thread count and any split of a call into ranges.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
+#include "core/common/chunks.h"
 #include "core/common/simd.h"
 #include "core/common/threads.h"
 #include "core/gridval/gridval.h"
@@ -66,18 +69,23 @@ TEST(Threads, ThePartitionCoversEveryItemOnceInOrder)
         }
 }
 
-TEST(Threads, TheEnvironmentSetsTheCount)
+TEST(Threads, TheEnvironmentSetsTheCountHeldToTheCoresAndTheWork)
 {
+    const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     ::setenv("LOCALMODELS_THREADS", "3", 1);
-    EXPECT_EQ(th::count_for(100, 1.0), 3);
-    EXPECT_EQ(th::count_for(2, 1e9), 2);  // never more than the items
+    EXPECT_EQ(th::count_for(100000, 1e3), std::min(3, cores));
+    EXPECT_EQ(th::count_for(2, 1e9), std::min(2, cores));  // never more than the items
+    EXPECT_EQ(th::count_for(100, 1.0), 1);  // 100 operations: one thread is all they need
+    ::setenv("LOCALMODELS_THREADS", "999999", 1);
+    EXPECT_EQ(th::count_for(1000000, 1e9), cores);          // never more than the cores
+    EXPECT_EQ(th::count_for(50, 1e3), std::min(5, cores));  // 5e4 operations: five at most
     ::setenv("LOCALMODELS_THREADS", "1", 1);
     EXPECT_EQ(th::count_for(1000000, 1e9), 1);
     ::setenv("LOCALMODELS_THREADS", "many", 1);
     EXPECT_EQ(th::count_for(100, 1.0), 1);  // not a count: the default, small work
     ::unsetenv("LOCALMODELS_THREADS");
     EXPECT_EQ(th::count_for(10, 1.0), 1);
-    EXPECT_GE(th::count_for(1000000, 1e6), 1);
+    EXPECT_EQ(th::count_for(1000000, 1e6), cores);
 }
 
 TEST(Threads, NetsimGivesTheSameBitsForAnyThreadsAndRanges)
@@ -205,4 +213,80 @@ TEST(Simd, TheChosenLevelIsOneThisCpuRuns)
     ::setenv("LOCALMODELS_SIMD", "no such level", 1);
     EXPECT_EQ(simd::chosen(), simd::detected());
     ::unsetenv("LOCALMODELS_SIMD");
+}
+
+// --- calls in chunks (the Python front end's loop) ---------------------------
+
+namespace ch = localmodels::chunks;
+
+TEST(Chunks, TheEnvironmentChangedDuringACallChangesNoWorkspaceAndNoBit)
+{
+    const int n = 3, p = 2, c = 5, N = 3000;
+    std::vector<double> C = noise(n * c, 1), T = noise(p * (n + 1) * c, 2), A(n * n * c, 0.0),
+                        X = noise(n * N, 3);
+    for (int i = 0; i < c; ++i)
+        for (int k = 0; k < n; ++k) A[k + k * n + i * n * n] = 0.7;
+    const net::view v{C.data(), A.data(), T.data(), n, p, c};
+    const net::options o{1, net::validity::gaussian, 2.0};
+    const std::size_t each = net::simulate_workspace_size(v);
+    std::vector<unsigned char> one(each);
+    std::vector<double> whole(static_cast<std::size_t>(p) * N), chunked(whole.size());
+    net::simulate(whole.data(), X.data(), v, o, 0, N, 1, one.data(), one.size());
+
+    ::setenv("LOCALMODELS_THREADS", "1", 1);
+    const th::plan r(1);
+    // Exactly one workspace, at its exact size: the sanitizer build sees a
+    // chunk that writes past it.
+    std::vector<unsigned char> memory(each);
+    int calls = 0;
+    const bool done = ch::run(
+        N, 37, r,
+        [&](int first, int last, const th::plan& part) {
+            EXPECT_LE(part.threads, r.threads);
+            EXPECT_EQ(part.level, r.level);
+            net::simulate(chunked.data(), X.data(), v, o, first, last, part, memory.data(),
+                          each * static_cast<std::size_t>(part.threads));
+        },
+        ch::plain_end{N},
+        [&] {
+            ::setenv("LOCALMODELS_THREADS", ++calls % 2 ? "64" : "999999", 1);
+            ::setenv("LOCALMODELS_SIMD", calls % 3 ? "scalar" : "avx2", 1);
+            return true;
+        });
+    ::unsetenv("LOCALMODELS_THREADS");
+    ::unsetenv("LOCALMODELS_SIMD");
+    EXPECT_TRUE(done);
+    EXPECT_GT(calls, 50);
+    EXPECT_TRUE(same_bits(chunked, whole));
+}
+
+TEST(Chunks, FreeRowsGrowNoChunkOfDearOnesBeyondTwiceTheLast)
+{
+    // 4000 rows with a NaN (free), then 1000 finite ones: sized by time
+    // alone, the free rows would grow the chunks without bound.
+    const int M = 5000, n = 2;
+    std::vector<double> q(static_cast<std::size_t>(M) * n, 0.5);
+    for (int i = 0; i < 4000; ++i) q[i + (i % 2) * M] = std::nan("");
+    const ch::finite_rows_end end{q.data(), M, n};
+    int next = 0, last_dear = 1, stops = 0;
+    ch::run(
+        M, 0, th::plan(2, localmodels::simd::level::scalar),
+        [&](int first, int last, const th::plan&) {
+            EXPECT_EQ(first, next);
+            int dear = 0;
+            for (int i = first; i < last; ++i)
+                dear += std::isfinite(q[i]) && std::isfinite(q[i + M]) ? 1 : 0;
+            EXPECT_LE(dear, 2 * last_dear);
+            if (dear > 0) last_dear = dear;
+            next = last;
+        },
+        end, [&] { return ++stops < 1000000; });
+    EXPECT_EQ(next, M);
+
+    // A host that asks to stop is obeyed after that chunk.
+    int chunks_run = 0;
+    EXPECT_FALSE(ch::run(
+        M, 10, th::plan(1), [&](int, int, const th::plan&) { ++chunks_run; }, end,
+        [] { return false; }));
+    EXPECT_EQ(chunks_run, 1);
 }
