@@ -2,7 +2,7 @@
 // built here, the one-point plug-in (netsim, nearpoly, gridval per output)
 // called on it through the standalone host, the result held in the bounds
 // and fed back. The two must agree bit for bit. Then runs split into ranges,
-// the initial outputs, and every refusal.
+// the initial outputs, and every NarxRefusal.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -408,7 +408,7 @@ TEST(Narx, RangesResumeBitForBit)
 
 // --- Refusals: each identifier, from a well-formed network call -------------
 
-struct refusal : ::testing::Test {
+struct NarxRefusal : ::testing::Test {
     narx_case c = network_case();
     narx_inputs in = inputs_of(c);
     std::vector<array> extra;
@@ -428,12 +428,12 @@ struct refusal : ::testing::Test {
     }
 };
 
-TEST_F(refusal, TheWellFormedCallRuns)
+TEST_F(NarxRefusal, TheWellFormedCallRuns)
 {
     EXPECT_TRUE(narx_call(in.all).ok);
 }
 
-TEST_F(refusal, ArgumentCounts)
+TEST_F(NarxRefusal, ArgumentCounts)
 {
     std::vector<const array*> seven(in.all.begin(), in.all.begin() + 7);
     expect_id(narx_call(seven), "notEnoughArguments");
@@ -442,7 +442,7 @@ TEST_F(refusal, ArgumentCounts)
     expect_id(narx_call(in.all, 2), "tooManyOutputs");
 }
 
-TEST_F(refusal, SignalsAndOrders)
+TEST_F(NarxRefusal, SignalsAndOrders)
 {
     expect_id(with(0, make_class(mxSINGLE_CLASS, {2, 60})), "notDoubleArray");
     expect_id(with(5, make_class(mxINT8_CLASS, {2, 2})), "notDoubleArray");
@@ -457,7 +457,7 @@ TEST_F(refusal, SignalsAndOrders)
     expect_id(with(1, make_matrix(1, 4)), "y0Rows");
 }
 
-TEST_F(refusal, Bounds)
+TEST_F(NarxRefusal, Bounds)
 {
     expect_id(with(5, make_matrix(2, 1, {0, 1})), "boundsShape");
     expect_id(with(5, make_matrix(1, 4, {0, 1, 0, 1})), "boundsShape");
@@ -465,7 +465,7 @@ TEST_F(refusal, Bounds)
     expect_id(with(5, make_matrix(2, 2, {0, 1, 2, 1})), "boundsOrder");
 }
 
-TEST_F(refusal, Kind)
+TEST_F(NarxRefusal, Kind)
 {
     expect_id(with(6, make_scalar(4)), "badKind");
     expect_id(with(6, make_matrix(1, 2, {1, 1})), "badKind");
@@ -475,7 +475,7 @@ TEST_F(refusal, Kind)
     expect_id(with(6, make_class(mxCHAR_CLASS, {1, name.size()}, bytes)), "badKind");
 }
 
-TEST_F(refusal, NetworkModel)
+TEST_F(NarxRefusal, NetworkModel)
 {
     std::vector<const array*> two(in.all.begin(), in.all.begin() + 9);
     expect_id(narx_call(two), "modelArguments");
@@ -497,7 +497,7 @@ TEST_F(refusal, NetworkModel)
     EXPECT_EQ(r.error, "validity_type must be a full double array.");
 }
 
-TEST_F(refusal, NearpolyModel)
+TEST_F(NarxRefusal, NearpolyModel)
 {
     narx_case np = nearpoly_case(300, false);
     narx_inputs nin = inputs_of(np);
@@ -520,7 +520,7 @@ TEST_F(refusal, NearpolyModel)
     expect_id(narx_call(all), "nearpolyOutputs");
 }
 
-TEST_F(refusal, TableModel)
+TEST_F(NarxRefusal, TableModel)
 {
     narx_case tc = table_case();
     narx_inputs tin = inputs_of(tc);
