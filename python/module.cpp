@@ -252,6 +252,8 @@ py::array_t<double> gridval(const py::list& args, int chunk)
 
 }  // namespace
 
+void bind_narx(py::module_& m);  // bind_narx.cpp
+
 }  // namespace localmodels::python
 
 PYBIND11_MODULE(_core, m)
@@ -263,4 +265,5 @@ PYBIND11_MODULE(_core, m)
     m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"));
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
+    lp::bind_narx(m);
 }
