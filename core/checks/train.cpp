@@ -77,6 +77,16 @@ error index_field(const arg& a, const char* reason, const char* name, int n, int
     return no_error();
 }
 
+error check_counts(const call& c)
+{
+    if (c.nrhs < 2) return make_error(plugin, "notEnoughArguments", "lmn_train requires X and Y.");
+    if (c.nrhs > 3)
+        return make_error(plugin, "tooManyArguments", "lmn_train takes X, Y and OPTS only.");
+    if (c.nlhs > 4)
+        return make_error(plugin, "tooManyOutputs", "lmn_train gives at most four outputs.");
+    return no_error();
+}
+
 error read_xy(const call& c, training::problem* pr)
 {
     const arg &x = c.in[in_train_x], &y = c.in[in_train_y];
@@ -211,6 +221,7 @@ error train_field_of(const char* name, int* field)
 error check_train_options_arg(const call& c, bool* has_fields)
 {
     *has_fields = false;
+    RETURN_IF_FAILED(check_counts(c));
     if (c.nrhs <= in_train_options) return no_error();
     const arg& o = c.in[in_train_options];
     if (o.cls != elem_class::structure && o.numel == 0) return no_error();

@@ -31,7 +31,8 @@ extern const char* const train_field_names[train_fields];
 // The field called `name`, or a refusal (lmn_train:unknownOption).
 error train_field_of(const char* name, int* field);
 
-// The options struct input, when given: a 1-by-1 struct or an empty array.
+// The argument counts, then the options struct input, when given: a 1-by-1
+// struct or an empty array.
 // `has_fields` is false for the empty array.
 error check_train_options_arg(const call& c, bool* has_fields);
 
