@@ -19,12 +19,11 @@
 #include "core/checks/network.h"
 #include "core/common/error.h"
 #include "core/common/limits.h"
+#include "python/bind.h"
 
 namespace py = pybind11;
 
 namespace localmodels::python {
-
-namespace {
 
 // What describe.cpp gives for a full real double array of a's dimensions.
 checks::arg describe(const py::handle& h)
@@ -76,6 +75,8 @@ void raise_if_failed(const error& e)
     PyErr_SetObject(type.ptr(), value.ptr());
     throw py::error_already_set();
 }
+
+namespace {
 
 // Runs work(first, last) over [0, count) in chunks, each with the GIL
 // released; between chunks a pending signal (Ctrl-C) ends the call with its
@@ -263,4 +264,5 @@ PYBIND11_MODULE(_core, m)
     m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"));
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
+    lp::bind_train(m);
 }

@@ -18,6 +18,8 @@ dmat_params
     parameters, at one point.
 gridval
     Multilinear interpolation in a d-dimensional lookup table.
+lmn_train
+    Training of a local-model network on samples by tree construction.
 
 Refused calls raise `Error` (a `ValueError`) with the plug-in's message and
 its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
@@ -26,9 +28,11 @@ its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
 from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error
 from ._network import Network
+from ._train import lmn_train
 
 Error.__module__ = __name__
 
 __version__ = "0.1.0"
 
-__all__ = ["Error", "Network", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
+__all__ = ["Error", "Network", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval",
+           "lmn_train"]
