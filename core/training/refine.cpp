@@ -83,15 +83,16 @@ void normal_equations(const refine_scratch& r, std::size_t rows, int count, cons
     });
 }
 
-// Solves (J^T J + lambda diag(J^T J)) step = J^T r; normal is overwritten.
+// Solves (J^T J + lambda diag(J^T J)) step = J^T r, in a copy of normal.
 void damped_step(const refine_scratch& r, int count, double lambda)
 {
+    std::memcpy(r.damped, r.normal, sz(count) * sz(count) * sizeof(double));
     for (int q = 0; q < count; ++q) {
-        double& d = r.normal[sz(q) + sz(q) * sz(count)];
+        double& d = r.damped[sz(q) + sz(q) * sz(count)];
         d = d + lambda * d;
         r.step[q] = r.gradient[q];
     }
-    cholesky_solve(r.normal, r.step, count, 1);
+    cholesky_solve(r.damped, r.step, count, 1);
 }
 
 // trial = params + step; false when a width leaves the positive numbers.
@@ -156,6 +157,7 @@ void take_refine(refine_scratch* r, workspace* w, const problem& pr, int c, cons
     r->jacobian = take<double>(w, rows * count);
     r->residual = take<double>(w, rows);
     r->normal = take<double>(w, count * count);
+    r->damped = take<double>(w, count * count);
     r->step = take<double>(w, count);
     r->gradient = take<double>(w, count);
     r->offsets = take<int>(w, count);
@@ -177,9 +179,9 @@ void refine(slot* sl, const problem& pr, const settings& s, const refine_scratch
     for (int it = 0; it < s.lm_iterations; ++it) {
         if (!fresh) {
             jacobian(r, current, pr, count, s);
+            normal_equations(r, rows, count, s);
             fresh = true;
         }
-        normal_equations(r, rows, count, s);
         damped_step(r, count, lambda);
         const bool ok = apply_step(r, total, count, pr.n, c);
         const double e = ok ? network_sse(trial, pr.x, pr.y, pr.N, &sl->point, sl->y) : sse;

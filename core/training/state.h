@@ -44,7 +44,7 @@ double network_sse(const network::view& net, const double* x, const double* y, i
 // The Levenberg-Marquardt refinement of sl's network, in place.
 struct refine_scratch {
     double *params, *trial;  // the three arrays one after another
-    double *jacobian, *residual, *normal, *step, *gradient;
+    double *jacobian, *residual, *normal, *damped, *step, *gradient;
     int* offsets;
     double* derivatives;    // per thread: dmat_params' R*p
     unsigned char* memory;  // per thread: dmat_params' workspace
