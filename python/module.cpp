@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "core/checks/arg.h"
-#include "core/checks/common.h"
 #include "core/checks/gridval.h"
 #include "core/checks/nearpoly.h"
 #include "core/checks/network.h"
@@ -176,14 +175,6 @@ py::array_t<double> zeros(const std::vector<py::ssize_t>& shape)
     return a;
 }
 
-// The point count of the batch X (n-by-N), as netsim counts it.
-int batch_points(const char* plugin, const checks::arg& x)
-{
-    int N;
-    raise_if_failed(checks::to_count(plugin, x.cols, "X", &N));
-    return N;
-}
-
 // The derivatives come back as the Jacobian: output j's row, (p, n) or
 // (p, R), which in C order is the MEX's n-by-p or R-by-p in Fortran order.
 // `batch`: X holds N points, and each result gains a leading axis of N.
@@ -191,10 +182,10 @@ py::tuple dmat_inputs(const py::list& args, bool batch, int asked, int chunk)
 {
     checks::arg in[checks::network_inputs];
     checks::network_call a;
-    raise_if_failed(
-        checks::check_dmat_inputs(describe_call(2, args, in, checks::network_inputs), &a));
+    int N = 1;
+    raise_if_failed(checks::check_dmat_inputs(describe_call(2, args, in, checks::network_inputs),
+                                              &a, batch ? &N : nullptr));
 
-    const int N = batch ? batch_points("dmat_inputs", in[checks::in_x]) : 1;
     const py::ssize_t p = a.net.p, n = a.net.n;
     py::array_t<double> dx = batch ? zeros({N, p, n}) : zeros({p, n});
     py::array_t<double> y = batch ? zeros({N, p}) : zeros({p});
@@ -224,10 +215,11 @@ py::tuple dmat_params(const py::list& args, int selection, bool batch, int asked
     checks::network_call a;
     unsigned selected;
     std::int64_t R;
+    int N = 1;
     raise_if_failed(checks::check_dmat_params(
-        checks::call{2, base.nrhs + (selection >= 0 ? 1 : 0), in}, &a, &selected, &R));
+        checks::call{2, base.nrhs + (selection >= 0 ? 1 : 0), in}, &a, &selected, &R,
+        batch ? &N : nullptr));
 
-    const int N = batch ? batch_points("dmat_params", in[checks::in_x]) : 1;
     const py::ssize_t p = a.net.p, rows = static_cast<py::ssize_t>(R);
     py::array_t<double> dp = batch ? zeros({N, p, rows}) : zeros({p, rows});
     py::array_t<double> y = batch ? zeros({N, p}) : zeros({p});
