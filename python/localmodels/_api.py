@@ -177,9 +177,10 @@ def _option_words(plugin, normalize, validity):
     return normalize, validity
 
 
-def _network(plugin, x, form, centres, norm_matrices, consequents, normalize, validity,
-             fuzziness):
-    """The seven arrays of a network plug-in, every shape checked first."""
+def _network_values(plugin, x, form, centres, norm_matrices, consequents, normalize, validity,
+                    fuzziness):
+    """x, the network's arrays and its three options as arrays, every shape
+    checked; nothing laid out yet."""
     centres, norm_matrices, consequents, normalize, validity, fuzziness = _resolve(
         plugin, centres, norm_matrices, consequents, normalize, validity, fuzziness)
     normalize, validity = _option_words(plugin, normalize, validity)
@@ -190,6 +191,13 @@ def _network(plugin, x, form, centres, norm_matrices, consequents, normalize, va
     options = [_option(normalize, "normalize", plugin), _option(validity, "validity", plugin),
                _option(fuzziness, "fuzziness", plugin)]
     _x_shape(plugin, X, form, _network_shapes(plugin, C, A, T))
+    return X, C, A, T, options
+
+
+def _network(plugin, x, form, *network):
+    """The seven arrays of a network plug-in in the MEX's layout, every shape
+    checked first."""
+    X, C, A, T, options = _network_values(plugin, x, form, *network)
     view = _same if form == "point" else _points
     return [_laid_out(view(X)), _laid_out(_points(C)), _laid_out(_pages(A)),
             _laid_out(_pages(T))] + options

@@ -320,6 +320,12 @@ def netsim(x, centres, norm_matrices=None, consequents=None, normalize=None, val
     centres, norm_matrices, consequents, normalize, validity, fuzziness = _api._resolve(
         plugin, centres, norm_matrices, consequents, normalize, validity, fuzziness)
     normalize, validity = _api._option_words(plugin, normalize, validity)
+    if not any(math.isnan(k) for k in points.shape):
+        # The in-process checks of the whole call, shapes included, on a
+        # stand-in of the points' shape that holds no values.
+        kind = complex if np.iscomplexobj(points) else float
+        _api._network_values(plugin, np.broadcast_to(np.zeros((), kind), points.shape), "points",
+                             centres, norm_matrices, consequents, normalize, validity, fuzziness)
 
     def call(block):
         return _netsim(block, centres, norm_matrices, consequents, normalize, validity,
