@@ -1,19 +1,18 @@
-"""The main example: a nonlinear plant identified with the five functions.
+"""The main example: a nonlinear plant identified with localmodels.sysid.
 
 Simulates the benchmark plant
 
     y(k+1) = y(k) y(k-1) (y(k) + 2.5) / (1 + y(k)^2 + y(k-1)^2) + u(k),
 
 identifies it from 1000 samples driven by a uniform input in [-2, 2], and
-validates on 250 steps of u(k) = sin(2 pi k / 25):
+validates on 250 steps of u(k) = sin(2 pi k / 25), each model in free run:
 
-- baselines: a linear ARX model and a 5-nearest-neighbour average;
-- `nearpoly`: local polynomial prediction from the stored samples;
-- a local-model network (`netsim`): k-means centres, norm matrices from the
-  clusters' spread, least-squares consequents, then refined by
-  Levenberg-Marquardt with Jacobian rows from `dmat_params`, and linearised
-  with `dmat_inputs` at two operating points;
-- a lookup table of the network's one-step map, simulated with `gridval`.
+- a linear ARX model (`lm_fit(..., 'arx')`), the baseline;
+- `nearpoly` on the stored samples (`lm_fit(..., 'nearpoly')`);
+- a local linear model network grown by `lmn_train` (`lm_fit(..., 'network')`),
+  then refined by Levenberg-Marquardt, and linearised (`lm_linearize`) at two
+  operating points against the plant's Jacobian;
+- a lookup table of the refined network (`lm_table`), simulated by `gridval`.
 
 It prints a table of one-step and free-run errors and writes a figure::
 
@@ -27,13 +26,14 @@ import time
 
 import numpy as np
 
-from . import dmat_inputs, dmat_params, gridval, nearpoly, netsim
+from . import netsim, sysid
 
-DEFAULTS = dict(n_train=1000, n_val=250, noise=0.0, clusters=10, overlap=1.0, lm_iterations=12,
+DEFAULTS = dict(n_train=1000, n_val=250, noise=0.0, clusters=20, lm_iterations=20,
                 grid=(41, 41, 21), seed=1, figure="identify_system.png", quiet=False)
 
+# y(t) from y(t-1), y(t-2) and u(t-1): the plant's own regressor [y(k), y(k-1), u(k)].
+ORDERS = dict(na=2, nb=1, nk=1)
 
-# --- The plant and its data ------------------------------------------------
 
 def plant_step(x):
     """The plant's next output for each row [y(k), y(k-1), u(k)] of x, and its gradient.
@@ -53,221 +53,75 @@ def plant_step(x):
     return num / den + u, np.stack([d_a, d_b, np.ones_like(u)], axis=1)
 
 
-def simulate_plant(u, noise, rng):
-    """Runs the plant from rest; returns regressors [y(k), y(k-1), u(k)] and targets y(k+1)."""
-    K = len(u)
-    y = np.zeros(K + 1)
-    for k in range(1, K):
+def run_plant(u, noise, rng):
+    """The plant's outputs from rest under the inputs u, with measurement noise."""
+    y = np.zeros(len(u))
+    for k in range(1, len(u) - 1):
         y[k + 1] = plant_step([y[k], y[k - 1], u[k]])[0][0]
-    y = y + noise * rng.normal(size=y.shape)
-    return np.stack([y[1:K], y[0:K - 1], u[1:K]], axis=1), y[2:K + 1]
+    return y + noise * rng.normal(size=y.shape)
 
-
-def free_run(step, u, y0):
-    """Simulates a one-step model on its own predictions from y0 = [y(0), y(1)]."""
-    K = len(u)
-    y = np.zeros(K + 1)
-    y[:2] = y0
-    for k in range(1, K):
-        y[k + 1] = step(np.array([[y[k], y[k - 1], u[k]]]))[0]
-    return y[2:]
-
-
-def knn_average(X, t, Q, k):
-    """The mean of the targets of the k examples nearest to each query (Euclidean)."""
-    out = np.empty(len(Q))
-    for i, q in enumerate(Q):
-        out[i] = t[np.argsort(((X - q) ** 2).sum(axis=1), kind="stable")[:k]].mean()
-    return out
-
-
-# --- The local-model network ---------------------------------------------
-
-def fit_consequents(centres, norms, X, y):
-    """Least squares for the local models, linear in the consequents given the validities."""
-    N, n = X.shape
-    c = len(centres)
-    unit = np.zeros((c, c, n + 1))  # local model i outputs 1 in output i
-    unit[np.arange(c), np.arange(c), n] = 1.0
-    phi = netsim(X, centres, norms, unit)  # (N, c) normalised validities
-    regressors = np.c_[X, np.ones(N)]
-    Psi = (phi[:, :, None] * regressors[:, None, :]).reshape(N, c * (n + 1))
-    theta = np.linalg.solve(Psi.T @ Psi + 1e-8 * np.eye(c * (n + 1)), Psi.T @ y)
-    return theta.reshape(c, 1, n + 1)
-
-
-def fit_network(X, y, c, overlap, rng):
-    """k-means centres, norm matrices inv(cov) / (2 overlap^2), least-squares consequents."""
-    N, n = X.shape
-    centres = X[rng.permutation(N)[:c]].copy()
-    for _ in range(50):
-        member = ((X[:, None, :] - centres[None, :, :]) ** 2).sum(axis=2).argmin(axis=1)
-        for i in range(c):
-            if (member == i).any():
-                centres[i] = X[member == i].mean(axis=0)
-    spread = 0.05 * np.diag(X.var(axis=0, ddof=1))  # keeps small clusters' matrices bounded
-    norms = np.empty((c, n, n))
-    for i in range(c):
-        Xi = X[member == i]
-        S = spread + (np.cov(Xi, rowvar=False) if len(Xi) > n else 0)
-        Ai = np.linalg.inv(S) / (2 * overlap**2)
-        norms[i] = (Ai + Ai.T) / 2
-    return dict(C=centres, A=norms, T=fit_consequents(centres, norms, X, y))
-
-
-def _pairs(n):
-    """The (r, s) entries with r >= s of an n-by-n matrix, in column-major order."""
-    return [(r, s) for s in range(n) for r in range(s, n)]
-
-
-def _pack(net):
-    pairs = _pairs(net["C"].shape[1])
-    lower = np.array([[A[r, s] for r, s in pairs] for A in net["A"]])
-    return np.concatenate([net["C"].ravel(), lower.ravel(), net["T"].ravel()])
-
-
-def _unpack(p, n, c):
-    pairs = _pairs(n)
-    m = len(pairs)
-    A = np.zeros((c, n, n))
-    lower = p[n * c:n * c + m * c].reshape(c, m)
-    for k, (r, s) in enumerate(pairs):
-        A[:, r, s] = A[:, s, r] = lower[:, k]
-    return dict(C=p[:n * c].reshape(c, n).copy(), A=A, T=p[n * c + m * c:].reshape(c, 1, n + 1))
-
-
-def _jacobian(net, X):
-    """One row per example: dmat_params' columns for the centres and consequents, and for
-    each norm-matrix entry below the diagonal the sum of its column and its mirror's (the
-    pair moves together to keep the matrix symmetric)."""
-    N, n = X.shape
-    c = len(net["C"])
-    pairs = _pairs(n)
-    own = np.array([r + s * n for r, s in pairs])
-    mirror = np.array([s + r * n for r, s in pairs])
-    off = np.array([r != s for r, s in pairs], dtype=float)
-    D = dmat_params(X, net["C"], net["A"], net["T"], 1, 1, 2, 15, batch=True)[0][:, 0]
-    norms = D[:, n * c:n * c + n * n * c].reshape(N, c, n * n)  # entry (r, s) at r + s n
-    paired = norms[:, :, own] + off * norms[:, :, mirror]
-    return np.concatenate([D[:, :n * c], paired.reshape(N, -1), D[:, n * c + n * n * c:]],
-                          axis=1)
-
-
-def _positive_definite(A):
-    try:
-        for Ai in A:
-            np.linalg.cholesky(Ai)
-    except np.linalg.LinAlgError:
-        return False
-    return True
-
-
-def refine_network(net, X, y, iterations):
-    """Levenberg-Marquardt on the centres, the norm matrices' lower triangles and the
-    consequents; a step that does not lower the error, or makes a norm matrix
-    indefinite, is refused and the damping raised. Returns the network and the error
-    sum after each iteration."""
-    n, c = X.shape[1], len(net["C"])
-    lam = 1e-2
-
-    def sse(m):
-        return float(((y - netsim(X, m["C"], m["A"], m["T"])[:, 0]) ** 2).sum())
-
-    err = sse(net)
-    history = []
-    for _ in range(iterations):
-        J = _jacobian(net, X)
-        r = y - netsim(X, net["C"], net["A"], net["T"])[:, 0]
-        H = J.T @ J
-        g = J.T @ r
-        p = _pack(net)
-        for _ in range(10):
-            step = np.linalg.solve(H + lam * np.diag(np.diag(H) + 1e-12), g)
-            trial = _unpack(p + step, n, c)
-            trial_err = sse(trial)
-            if trial_err < err and _positive_definite(trial["A"]):
-                net, err = trial, trial_err
-                lam = max(lam / 3, 1e-7)
-                break
-            lam *= 4
-        history.append(err)
-    return net, np.array(history)
-
-
-# --- The example -----------------------------------------------------------
 
 def identify(**options):
     """Runs the example; returns a dict of results (see the module's help).
 
-    Options (keywords) override `DEFAULTS`: n_train, n_val, noise, clusters, overlap,
+    Options (keywords) override `DEFAULTS`: n_train, n_val, noise, clusters,
     lm_iterations, grid, seed, figure (None draws nothing), quiet.
     """
     o = dict(DEFAULTS, **options)
     say = (lambda *a: None) if o["quiet"] else print
     rng = np.random.default_rng(o["seed"])
-    u_train = rng.uniform(-2, 2, o["n_train"] + 1)
-    X, y = simulate_plant(u_train, o["noise"], rng)
-    u_val = np.sin(2 * np.pi * np.arange(o["n_val"] + 1) / 25)
-    Xv, yv = simulate_plant(u_val, 0.0, rng)
-    y0 = [0.0, 0.0]
-    say(f"Training samples: {len(X)}, validation steps: {len(Xv)}, noise: {o['noise']:g}\n")
+    u, y = rng.uniform(-2, 2, o["n_train"] + 2), None
+    y = run_plant(u, o["noise"], rng)
+    u_val = np.sin(2 * np.pi * np.arange(o["n_val"] + 2) / 25)
+    y_val = run_plant(u_val, 0.0, rng)
+    say(f"Training samples: {len(u)}, validation steps: {len(u_val) - 2}, "
+        f"noise: {o['noise']:g}\n")
+
+    fits = {}
+    start = time.perf_counter()
+    fits["linear ARX"] = sysid.lm_fit(u, y, kind="arx", **ORDERS)
+    fits["nearpoly"] = sysid.lm_fit(u, y, kind="nearpoly", id_par=(1, 1, 1), **ORDERS)
+    fits["network"] = sysid.lm_fit(u, y, kind="network", max_models=o["clusters"],
+                                   patience=o["clusters"], progress=None, **ORDERS)
+    fits["network, refined"] = sysid.lm_fit(u, y, kind="network", max_models=o["clusters"],
+                                            patience=o["clusters"],
+                                            lm_iterations=o["lm_iterations"], progress=None,
+                                            **ORDERS)
+    t_fit = time.perf_counter() - start
+    net = fits["network, refined"]
+    fits["lookup table"] = sysid.lm_table(net, list(o["grid"]))
 
     models = []
-
-    def add(name, step):
-        start = time.perf_counter()
-        run = free_run(step, u_val, y0)
-        models.append((name, step(Xv), run, time.perf_counter() - start))
-
-    theta = np.linalg.lstsq(np.c_[X, np.ones(len(X))], y, rcond=None)[0]
-    add("linear ARX", lambda x: np.c_[x, np.ones(len(x))] @ theta)
-    add("5-NN average", lambda x: knn_average(X, y, x, 5))
-    add("nearpoly", lambda x: nearpoly(X, y, x, [1, 1, 1]))
-
-    net0 = fit_network(X, y, o["clusters"], o["overlap"], rng)
-    start = time.perf_counter()
-    net, history = refine_network(net0, X, y, o["lm_iterations"])
-    t_refine = time.perf_counter() - start
-    add("network, unrefined", lambda x: netsim(x, net0["C"], net0["A"], net0["T"])[:, 0])
-    add("network, refined", lambda x: netsim(x, net["C"], net["A"], net["T"])[:, 0])
-
-    # A lookup table of the refined network's one-step map.
-    lo, hi = X.min(axis=0), X.max(axis=0)
-    b = [np.linspace(lo[k], hi[k], o["grid"][k]) for k in range(3)]
-    nodes = np.stack([g.ravel() for g in np.meshgrid(*b, indexing="ij")], axis=1)
-    table = netsim(nodes, net["C"], net["A"], net["T"])[:, 0].reshape(tuple(o["grid"]))
-    add("lookup table", lambda x: gridval(x, table, *b))
+    for name, m in fits.items():
+        begin = time.perf_counter()
+        run = sysid.lm_simulate(m, u_val, y_val[:2])[2:, 0]
+        seconds = time.perf_counter() - begin
+        models.append((name, sysid.lm_predict(m, u_val, y_val)[2:, 0], run, seconds))
 
     # Linearisation at two operating points, against the plant's Jacobian.
     points = np.array([[0.5, 0.5, 0.0], [1.5, 1.0, 0.5]])
     J_plant = plant_step(points)[1]
-    J_net = dmat_inputs(points, net["C"], net["A"], net["T"], batch=True)[0][:, 0]
+    J_net = np.array([sysid.lm_linearize(net, regressor=p)["gradient"][0] for p in points])
 
-    # Speed of a deployed evaluation: many points at once.
-    Q = lo + (hi - lo) * rng.random((20000, 3))
-    start = time.perf_counter()
-    netsim(Q, net["C"], net["A"], net["T"])
-    t_net = time.perf_counter() - start
-    start = time.perf_counter()
-    gridval(Q, table, *b)
-    t_lut = time.perf_counter() - start
-
-    results = _report(models, yv, say)
-    results.update(history=history, jacobian_network=J_net, jacobian_plant=J_plant,
-                   points=points, table_speedup=t_net / t_lut, network=net)
-    before = ((y - netsim(X, net0["C"], net0["A"], net0["T"])[:, 0]) ** 2).sum()
-    after = history[-1] if len(history) else before
-    say(f"\nNetwork: {o['clusters']} clusters, refined in {t_refine:.2f} s "
-        f"({o['lm_iterations']} steps; error sum {before:.4g} -> {after:.4g}).")
+    results = _report(models, y_val[2:], say)
+    results.update(jacobian_network=J_net, jacobian_plant=J_plant, points=points,
+                   network=net.network, models=fits,
+                   sse={k: fits[k].info["sse"] for k in ("network", "network, refined")},
+                   max_table_error=float(fits["lookup table"].info["max_error"] is None
+                                         and np.nan or np.max(fits["lookup table"].info[
+                                             "max_error"])))
+    say(f"\nFits in {t_fit:.2f} s. Network: {net.network.n_clusters} local models; "
+        f"refined, error sum {results['sse']['network']:.4g} -> "
+        f"{results['sse']['network, refined']:.4g}.")
     say("Linearisation (dy(k+1)/d[y(k) y(k-1) u(k)]):")
     for p, jn, jp in zip(points, J_net, J_plant):
         say(f"  at [{p[0]:4.1f} {p[1]:4.1f} {p[2]:4.1f}]  network [{jn[0]:6.3f} {jn[1]:6.3f} "
             f"{jn[2]:6.3f}]  plant [{jp[0]:6.3f} {jp[1]:6.3f} {jp[2]:6.3f}]")
-    say(f"Lookup table: {'x'.join(map(str, o['grid']))} nodes; 20000 points in {t_lut:.4f} s "
-        f"against {t_net:.4f} s for netsim ({t_net / t_lut:.1f}x).")
+    say(f"Lookup table: {'x'.join(map(str, o['grid']))} nodes.")
     results["figure"] = o["figure"]
     if o["figure"]:
-        draw_report(o["figure"], u_val, yv, models, net, points, J_net, J_plant, results)
+        draw_report(o["figure"], u_val[2:], y_val[2:], models, net.network, points, J_net,
+                    J_plant, results)
         say(f"\nFigure written to {o['figure']}")
     return results
 
@@ -278,8 +132,8 @@ def _report(models, yv, say):
         f"{'time [s]':>10}")
     out = dict(names=[], one_step=[], free_run=[], seconds=[])
     for name, one_step, run, seconds in models:
-        one = float(np.sqrt(np.mean((one_step - yv) ** 2)))
-        free = float(np.sqrt(np.mean((run - yv) ** 2)))
+        one = float(sysid.lm_compare(yv, one_step)["rmse"][0])
+        free = float(sysid.lm_compare(yv, run)["rmse"][0])
         say(f"{name:<20} {one:14.4f} {free:14.4f} {free / np.std(yv, ddof=1):10.3f} "
             f"{seconds:10.3f}")
         for key, value in zip(("names", "one_step", "free_run", "seconds"),
@@ -299,7 +153,7 @@ def draw_report(file, u, y, models, net, points, J_net, J_plant, results):
     top = fig.add_axes([0.06, 0.57, 0.72, 0.38])
     k = np.arange(1, min(100, len(y)) + 1)  # the first four periods
     top.plot(k, y[:len(k)], "k-", linewidth=2.5, label="plant")
-    for index, style in zip([0, 2, 4, 5], ["-", "-", "--", ":"]):
+    for index, style in zip([0, 1, 3, 4], ["-", "-", "--", ":"]):
         top.plot(k, models[index][2][:len(k)], style, linewidth=1.5, label=models[index][0])
     top.legend(loc="upper left", bbox_to_anchor=(1.01, 1.0))
     top.set_xlabel("step k")
@@ -315,9 +169,9 @@ def draw_report(file, u, y, models, net, points, J_net, J_plant, results):
         x[:, 0] = a
         left.plot(a, plant_step(x)[0], "-", color=(0.55, 0.55, 0.55), linewidth=3.5,
                   label="plant" if i == 0 else None)
-        left.plot(a, netsim(x, net["C"], net["A"], net["T"])[:, 0], "b--", linewidth=2,
+        left.plot(a, netsim(x, net)[:, 0], "b--", linewidth=2,
                   label="network" if i == 0 else None)
-        y_op = netsim(p[None], net["C"], net["A"], net["T"])[0, 0]
+        y_op = netsim(p[None], net)[0, 0]
         near = np.abs(a - p[0]) < 0.6
         left.plot(a[near], y_op + J_net[i, 0] * (a[near] - p[0]), "r-", linewidth=2,
                   label="tangents" if i == 0 else None)
@@ -379,8 +233,8 @@ def main(argv=None):
     parser.add_argument("--n-val", type=int, default=DEFAULTS["n_val"])
     parser.add_argument("--noise", type=float, default=DEFAULTS["noise"],
                         help="output noise std in the training data")
-    parser.add_argument("--clusters", type=int, default=DEFAULTS["clusters"])
-    parser.add_argument("--overlap", type=float, default=DEFAULTS["overlap"])
+    parser.add_argument("--clusters", type=int, default=DEFAULTS["clusters"],
+                        help="most local models of the network")
     parser.add_argument("--lm-iterations", type=int, default=DEFAULTS["lm_iterations"])
     parser.add_argument("--grid", type=int, nargs=3, default=DEFAULTS["grid"])
     parser.add_argument("--seed", type=int, default=DEFAULTS["seed"])
