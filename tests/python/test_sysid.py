@@ -239,3 +239,19 @@ def test_narx_simulates_in_the_core_as_a_python_loop_would(records):
     one = lin.predict(uv, yv)
     assert np.all(np.isnan(one[:2])) and np.allclose(one[2:, 0], lin.estimator_.predict(
         sysid.narx_regressors(uv, yv, 2, 2)[0]))
+
+
+def test_the_readme_example_runs_and_says_what_the_readme_says(tmp_path, monkeypatch, capsys):
+    import os
+    import re
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    text = open(os.path.join(root, "README.md")).read()
+    section = text[text.index("## Identifying a system"):]
+    code = re.search(r"```python\n(.*?)```", section, re.S).group(1)
+    monkeypatch.chdir(tmp_path)
+    exec(compile(code, "README example", "exec"), {})
+    out = capsys.readouterr().out.split("\n")
+    fits = {line.split()[0]: float(line.split("[")[1].rstrip("]")) for line in out[:2]}
+    assert 70 < fits["ARX"] < 80 and 90 < fits["network"] < 98
+    back = sysid.lm_load(tmp_path / "tanks.npz")
+    assert back.kind == "network"

@@ -3,6 +3,7 @@
 import numpy as np
 
 from ._model import Model
+from ._orders import records as records_of, stacked
 
 __all__ = ["lm_table"]
 
@@ -10,7 +11,7 @@ __all__ = ["lm_table"]
 MAX_NODES = 10_000_000
 
 
-def lm_table(model, breakpoints=5, *, regressors=None):
+def lm_table(model, breakpoints=5, *, records=None, regressors=None):
     """Tabulate a model over a grid of its regressors.
 
     Parameters
@@ -19,8 +20,11 @@ def lm_table(model, breakpoints=5, *, regressors=None):
     breakpoints : int, sequence of ints, or sequence of 1-D arrays
         Nodes per regressor (spread evenly over the estimation range), or
         the breakpoints themselves, one vector per regressor.
+    records : (u, y), optional
+        The estimation records (or any others): the table's error is
+        measured on their regressors.
     regressors : array_like, shape (rows, n), optional
-        Where to measure the table's error (default: the model's own
+        Where to measure the error instead (default: the model's own
         examples, when it has any).
 
     Returns
@@ -43,6 +47,9 @@ def lm_table(model, breakpoints=5, *, regressors=None):
     tables = values.reshape(shape, order="F")
     table = Model("table", o, model.output_range, model.regressor_range, model.clamp,
                   table=TableModel(tables, bps), info={"source": model.kind})
+    if records is not None:
+        us, ys, _ = records_of(*records)
+        regressors = stacked(us, ys, o)[0]
     if regressors is None and model.examples is not None:
         regressors = model.examples.data_x
     table.info["max_error"] = None
