@@ -15,7 +15,7 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            python3-wheel python3-venv python3-matplotlib python3-dask python3-distributed \
            python3-sklearn
 
-.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid clean
 
 all: build
 
@@ -104,9 +104,11 @@ valgrind: build
 # BENCH_REPETITIONS), then the plug-ins timed from Octave, then the peers in
 # Python when scipy and scikit-learn import; each prints its ratios.
 BENCH_REPETITIONS ?= 7
+DATA ?= ../shared/data
+SYSID_BENCH ?=
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins
-	for p in bench_gridval bench_netsim bench_calls bench_nearpoly; do \
+	for p in bench_gridval bench_netsim bench_calls bench_nearpoly bench_narx bench_training; do \
 	  $(BUILD)/bench/$$p --benchmark_repetitions=$(BENCH_REPETITIONS) \
 	    --benchmark_report_aggregates_only=true || exit 1; \
 	done
@@ -116,6 +118,12 @@ bench: configure
 	else \
 	  echo "Peers skipped: install python3-scipy and python3-sklearn to time them."; \
 	fi
+	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
+
+# Identification on the real records of DATA only (several minutes; add
+# SYSID_BENCH=--quick for a small grid).
+bench-sysid: build
+	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
