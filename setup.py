@@ -1,6 +1,6 @@
 """Builds the Python package localmodels: the extension localmodels._core from
 the core's sources (the group `core` of mex/sources.txt, the list CMake and
-make_plugins.m read too) and python/module.cpp, with the project's
+make_plugins.m read too) and python/*.cpp, with the project's
 floating-point flags, and the package in python/localmodels.
 
     pip install --no-build-isolation .
@@ -36,7 +36,7 @@ def pybind11_include():
 
 extension = Extension(
     "localmodels._core",
-    sources=core_sources() + ["python/module.cpp"],
+    sources=core_sources() + ["python/module.cpp", "python/bind_narx.cpp"],
     include_dirs=["."] + pybind11_include(),
     language="c++",
     # As the CMake Release build compiles the plug-ins: results are those of
@@ -51,7 +51,7 @@ extension = Extension(
 setup(
     ext_modules=[extension],
     package_dir={"": "python"},
-    packages=["localmodels"],
+    packages=["localmodels", "localmodels.sysid"],
     # Beside CMake's own files in build/, and two compiles at a time.
     options={"build": {"build_base": "build/setuptools"}, "build_ext": {"parallel": 2}},
 )

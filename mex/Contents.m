@@ -11,6 +11,9 @@
 % Lookup tables
 %   gridval     - Multilinear interpolation in an n-dimensional lookup table.
 %
+% Dynamic models
+%   narx_simulate - Free-run simulation of a NARX model (network, nearpoly or table).
+%
 % nearpoly takes one point per row; netsim and gridval one per column;
 % dmat_inputs and dmat_params a single point. Each function's help has the
 % table of the inputs' and outputs' orientation.

@@ -1,4 +1,4 @@
-// The five gateways: check the arguments, size the outputs, take the
+// The gateways: check the arguments, size the outputs, take the
 // workspace, run the core, free. Each has the signature of mexFunction.
 #pragma once
 
@@ -23,5 +23,8 @@ void dmat_params_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
 
 // queries (d-by-N), table, then one breakpoint row per dimension.
 void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+
+// U (m-by-T), Y0, NA, NB, NK, BOUNDS, KIND, then the model's arguments.
+void narx_simulate_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 }  // namespace localmodels::mex

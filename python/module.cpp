@@ -7,6 +7,8 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
+#include "python/binding.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -24,8 +26,6 @@
 namespace py = pybind11;
 
 namespace localmodels::python {
-
-namespace {
 
 // What describe.cpp gives for a full real double array of a's dimensions.
 checks::arg describe(const py::handle& h)
@@ -78,27 +78,7 @@ void raise_if_failed(const error& e)
     throw py::error_already_set();
 }
 
-// Runs the core's work(first, last, plan) over [0, count) in chunks, each
-// with the GIL released; between chunks a pending signal (Ctrl-C) ends the
-// call with its exception. `chunk` > 0 fixes the chunk size (tests).
-template <class F, class E>
-void in_chunks(int count, int chunk, const threads::plan& r, F work, E end)
-{
-    const bool done = chunks::run(
-        count, chunk, r,
-        [&work](int first, int last, const threads::plan& part) {
-            py::gil_scoped_release release;
-            work(first, last, part);
-        },
-        end, [] { return PyErr_CheckSignals() == 0; });
-    if (!done) throw py::error_already_set();
-}
-
-template <class F>
-void in_chunks(int count, int chunk, const threads::plan& r, F work)
-{
-    in_chunks(count, chunk, r, work, chunks::plain_end{count});
-}
+namespace {
 
 // One workspace of `each` bytes for each of at most `threads` threads.
 std::vector<unsigned char> take_workspace(std::size_t each, int threads)
@@ -129,7 +109,7 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
         nearpoly::build_index(p, s, r.threads, memory.data());
     }
     in_chunks(
-        p.M, chunk, r,
+        0, p.M, chunk, r,
         [&](int first, int last, const threads::plan& part) {
             nearpoly::predict_built(out, columns, p, s, first, last, part, memory.data(),
                                     shared + each * static_cast<std::size_t>(part.threads));
@@ -153,7 +133,7 @@ py::array_t<double> netsim(const py::list& args, int chunk)
     const std::size_t each = network::simulate_workspace_size(a.net);
     const threads::plan r(network::simulate_threads_for(a.net, 0, N));
     std::vector<unsigned char> memory = take_workspace(each, r.threads);
-    in_chunks(N, chunk, r, [&](int first, int last, const threads::plan& part) {
+    in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
         network::simulate(out, a.x, a.net, a.options, first, last, part, memory.data(),
                           each * static_cast<std::size_t>(part.threads));
     });
@@ -238,7 +218,7 @@ py::array_t<double> gridval(const py::list& args, int chunk)
     const std::size_t each = gridval::workspace_size(p);
     const threads::plan r(gridval::threads_for(p, 0, p.N));
     std::vector<unsigned char> memory = take_workspace(each, r.threads);
-    in_chunks(p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
+    in_chunks(0, p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
         gridval::interpolate(out, p, first, last, part, memory.data(),
                              each * static_cast<std::size_t>(part.threads));
     });
@@ -258,4 +238,5 @@ PYBIND11_MODULE(_core, m)
     m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"));
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
+    lp::bind_narx(m);
 }

@@ -17,13 +17,13 @@ namespace localmodels::chunks {
 // Each chunk aims at this much time, so a host answers within about twice it.
 constexpr double target_seconds = 0.1;
 
-// The end of a chunk of `size` items from `first` of `count`, all of which
-// cost: *dear = the chunk's item count.
+// The end of a chunk of `size` items from `first`, all of which cost, in a
+// call of items before `end`: *dear = the chunk's item count.
 struct plain_end {
-    int count;
+    int end;
     int operator()(int first, int size, int* dear) const
     {
-        const int last = first + std::min(size, count - first);
+        const int last = first + std::min(size, end - first);
         *dear = last - first;
         return last;
     }
@@ -49,20 +49,22 @@ struct finite_rows_end {
     }
 };
 
-// Runs work(first, last, plan) over [0, count) chunk by chunk and
+// Runs work(first, last, plan) over [begin, end) chunk by chunk and
 // between() after each; stops, returning false, when between() does. `fixed`
 // > 0 fixes the chunk size; 0 sizes each chunk from the time the last took,
-// counting only the items that cost (end(first, size, &dear), as above),
+// counting only the items that cost (chunk_end(first, size, &dear), as
+// above),
 // growing at most twofold a chunk, so that a run of free items cannot make
 // the next chunk of dear ones run long.
 template <class Work, class End, class Between>
-bool run(int count, int fixed, const threads::plan& r, Work work, End end, Between between)
+bool run(int begin, int end, int fixed, const threads::plan& r, Work work, End chunk_end,
+         Between between)
 {
     using clock = std::chrono::steady_clock;
     int size = fixed > 0 ? fixed : 1;
-    for (int first = 0; first < count;) {
+    for (int first = begin; first < end;) {
         int dear;
-        const int last = end(first, size, &dear);
+        const int last = chunk_end(first, size, &dear);
         const threads::plan part(std::min(r.threads, last - first), r.level);
         const clock::time_point start = clock::now();
         work(first, last, part);

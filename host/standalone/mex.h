@@ -8,6 +8,8 @@
 
 typedef std::size_t mwSize;
 typedef std::size_t mwIndex;
+// Characters are stored in two bytes, as in MATLAB (Octave's are one byte).
+typedef char16_t mxChar;
 
 struct mxArray_tag;
 typedef struct mxArray_tag mxArray;

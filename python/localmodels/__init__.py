@@ -18,6 +18,9 @@ dmat_params
     parameters, at one point.
 gridval
     Multilinear interpolation in a d-dimensional lookup table.
+narx_simulate
+    Free-run simulation of a NARX model whose one-step model is a `Network`,
+    a `NearPolyModel` or a `TableModel`.
 
 Refused calls raise `Error` (a `ValueError`) with the plug-in's message and
 its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
@@ -25,10 +28,12 @@ its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
 
 from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error
+from ._narx import NearPolyModel, TableModel, narx_simulate
 from ._network import Network
 
 Error.__module__ = __name__
 
 __version__ = "0.1.0"
 
-__all__ = ["Error", "Network", "nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
+__all__ = ["Error", "Network", "NearPolyModel", "TableModel", "nearpoly", "netsim", "dmat_inputs",
+           "dmat_params", "gridval", "narx_simulate"]

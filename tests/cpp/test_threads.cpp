@@ -240,7 +240,7 @@ TEST(Chunks, TheEnvironmentChangedDuringACallChangesNoWorkspaceAndNoBit)
     std::vector<unsigned char> memory(each);
     int calls = 0;
     const bool done = ch::run(
-        N, 37, r,
+        0, N, 37, r,
         [&](int first, int last, const th::plan& part) {
             EXPECT_LE(part.threads, r.threads);
             EXPECT_EQ(part.level, r.level);
@@ -270,7 +270,7 @@ TEST(Chunks, FreeRowsGrowNoChunkOfDearOnesBeyondTwiceTheLast)
     const ch::finite_rows_end end{q.data(), M, n};
     int next = 0, last_dear = 1, stops = 0;
     ch::run(
-        M, 0, th::plan(2, localmodels::simd::level::scalar),
+        0, M, 0, th::plan(2, localmodels::simd::level::scalar),
         [&](int first, int last, const th::plan&) {
             EXPECT_EQ(first, next);
             int dear = 0;
@@ -286,7 +286,7 @@ TEST(Chunks, FreeRowsGrowNoChunkOfDearOnesBeyondTwiceTheLast)
     // A host that asks to stop is obeyed after that chunk.
     int chunks_run = 0;
     EXPECT_FALSE(ch::run(
-        M, 10, th::plan(1), [&](int, int, const th::plan&) { ++chunks_run; }, end,
+        0, M, 10, th::plan(1), [&](int, int, const th::plan&) { ++chunks_run; }, end,
         [] { return false; }));
     EXPECT_EQ(chunks_run, 1);
 }

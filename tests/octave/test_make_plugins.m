@@ -10,6 +10,7 @@ assert(nearpoly([0.5; -1], [1; 3], 0, [0 0; 2 2; 0 0], 1, 1), 31/26, -1e-15);
 assert(netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5])) == 2.7500000000000004);
 assert(size(dmat_inputs(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [1 1]);
 assert(size(dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [8 1]);
+assert(narx_simulate([0 0.5 2], [], 0, 1, 0, [], 'table', [0 1 4], [0 1 2]), [0 0.5 4]);
 rmpath(outdir);
 if exist('OCTAVE_VERSION', 'builtin')
   confirm_recursive_rmdir(false);   % Octave asks before removing a folder tree

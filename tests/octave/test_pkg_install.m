@@ -47,5 +47,7 @@ function out = capture_outputs()
   [dp, y2] = dmat_params(X(:, 1), C, A, T, 1, 2, 2.5, uint8(15));
   t = rand(4, 3);
   g = gridval([rand(2, 9), [-1; 2]], t, [0 0.3 0.6 1], [0 0.5 1]);
-  out = {p, c, Y1, Y2, dx, y1, dp, y2, g};
+  s1 = narx_simulate(rand(1, 20), rand(2, 1), [1 0], 1, 1, [], 'network', C, A, T, 1, 2, 1.5);
+  s2 = narx_simulate(rand(1, 20), 0.5, 1, 1, 0, [0; 1], 'nearpoly', x, y, [1; 1; 1]);
+  out = {p, c, Y1, Y2, dx, y1, dp, y2, g, s1, s2};
 end
