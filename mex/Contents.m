@@ -7,6 +7,7 @@
 %   netsim      - Output of a local-model network.
 %   dmat_inputs - Derivatives of a local-model network with respect to its inputs.
 %   dmat_params - Derivatives of a local-model network with respect to its parameters.
+%   lmn_train   - Train a local-model network on samples by tree construction.
 %
 % Lookup tables
 %   gridval     - Multilinear interpolation in an n-dimensional lookup table.

@@ -26,5 +26,7 @@ void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 
 // U (m-by-T), Y0, NA, NB, NK, BOUNDS, KIND, then the model's arguments.
 void narx_simulate_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
+// X (n-by-N), Y (p-by-N) and an optional struct of options.
+void lmn_train_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]);
 
 }  // namespace localmodels::mex

@@ -18,7 +18,8 @@ if ~exist(outdir, 'dir')
 end
 
 groups = read_sources(fullfile(root, 'mex', 'sources.txt'));
-plugins = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'narx_simulate'};
+plugins = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'narx_simulate', ...
+           'lmn_train'};
 flags = '-O2 -DNDEBUG -std=c++17 -ffp-contract=off -fopenmp-simd';
 in_octave = exist('OCTAVE_VERSION', 'builtin') ~= 0;
 

@@ -14,7 +14,7 @@
 
 #include "core/checks/narx.h"
 #include "core/common/simd.h"
-#include "python/binding.h"
+#include "python/bind.h"
 
 namespace py = pybind11;
 

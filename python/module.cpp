@@ -7,7 +7,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
-#include "python/binding.h"
+#include "python/bind.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -239,4 +239,5 @@ PYBIND11_MODULE(_core, m)
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
     lp::bind_narx(m);
+    lp::bind_train(m);
 }

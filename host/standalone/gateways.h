@@ -7,6 +7,7 @@
 using localmodels::mex::dmat_inputs_gateway;
 using localmodels::mex::dmat_params_gateway;
 using localmodels::mex::gridval_gateway;
+using localmodels::mex::lmn_train_gateway;
 using localmodels::mex::narx_simulate_gateway;
 using localmodels::mex::nearpoly_gateway;
 using localmodels::mex::netsim_gateway;

@@ -54,9 +54,36 @@ bool mxIsChar(const mxArray* a);
 double mxGetScalar(const mxArray* a);
 double mxGetInf(void);
 
-// Array creation and destruction.
+// Array creation and destruction. A struct owns its fields' values:
+// destroying it destroys them.
 mxArray* mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity complexity);
+mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID cls,
+                              mxComplexity complexity);
+mxArray* mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char** names);
 void mxDestroyArray(mxArray* a);
+
+// Structs: fields by name or number; a missing field or index gives null
+// (or -1 for the number).
+bool mxIsStruct(const mxArray* a);
+int mxGetNumberOfFields(const mxArray* a);
+const char* mxGetFieldNameByNumber(const mxArray* a, int field);
+int mxGetFieldNumber(const mxArray* a, const char* name);
+mxArray* mxGetField(const mxArray* a, mwIndex index, const char* name);
+mxArray* mxGetFieldByNumber(const mxArray* a, mwIndex index, int field);
+// Places `value` in the struct, which then owns it; the previous value is
+// destroyed.
+void mxSetField(mxArray* a, mwIndex index, const char* name, mxArray* value);
+
+// Char arrays: a new zero-terminated copy from mxCalloc, or null for
+// anything else.
+char* mxArrayToString(const mxArray* a);
+
+// Text for the user, on standard output.
+int mexPrintf(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
 
 // Scratch memory: zero-filled, owned by the current call.
 void* mxCalloc(std::size_t count, std::size_t size);

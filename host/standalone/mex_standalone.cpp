@@ -19,6 +19,8 @@ struct mxArray_tag {
     bool sparse = false;
     unsigned char* data = nullptr;  // exactly the bytes of the data, or null
     double* imag = nullptr;
+    std::vector<std::string> names;  // a struct's fields
+    std::vector<mxArray*> values;    // element e's field f at e * names.size() + f
 };
 
 namespace {
@@ -28,6 +30,7 @@ struct call_state {
     std::vector<void*> blocks;      // live mxCalloc blocks
     std::vector<mxArray*> created;  // arrays made by mxCreateDoubleMatrix
     std::size_t calloc_calls = 0;
+    std::string printed;
 };
 
 thread_local call_state* current = nullptr;
@@ -177,6 +180,105 @@ double mxGetInf(void)
     return INFINITY;
 }
 
+mxArray* mxCreateNumericArray(mwSize ndim, const mwSize* dims, mxClassID cls,
+                              mxComplexity complexity)
+{
+    std::vector<mwSize> d(dims, dims + ndim);
+    // Trailing singleton dimensions beyond the second are dropped, as hosts do.
+    while (d.size() > 2 && d.back() == 1) d.pop_back();
+    mxArray* a = new_array(cls, d, count_of(d));
+    if (complexity == mxCOMPLEX && cls == mxDOUBLE_CLASS) {
+        a->complex = true;
+        a->imag = copy_doubles({}, count_of(a->dims));
+    }
+    if (current) current->created.push_back(a);
+    return a;
+}
+
+mxArray* mxCreateStructMatrix(mwSize m, mwSize n, int nfields, const char** names)
+{
+    mxArray* a = new_array(mxSTRUCT_CLASS, {m, n}, 0);
+    for (int f = 0; f < nfields; ++f) a->names.emplace_back(names[f]);
+    a->values.assign(m * n * static_cast<std::size_t>(nfields), nullptr);
+    if (current) current->created.push_back(a);
+    return a;
+}
+
+bool mxIsStruct(const mxArray* a)
+{
+    return a->cls == mxSTRUCT_CLASS;
+}
+
+int mxGetNumberOfFields(const mxArray* a)
+{
+    return static_cast<int>(a->names.size());
+}
+
+const char* mxGetFieldNameByNumber(const mxArray* a, int field)
+{
+    if (field < 0 || static_cast<std::size_t>(field) >= a->names.size()) return nullptr;
+    return a->names[static_cast<std::size_t>(field)].c_str();
+}
+
+int mxGetFieldNumber(const mxArray* a, const char* name)
+{
+    for (std::size_t f = 0; f < a->names.size(); ++f)
+        if (a->names[f] == name) return static_cast<int>(f);
+    return -1;
+}
+
+mxArray* mxGetFieldByNumber(const mxArray* a, mwIndex index, int field)
+{
+    if (!mxIsStruct(a) || index >= mxGetNumberOfElements(a) || !mxGetFieldNameByNumber(a, field))
+        return nullptr;
+    return a->values[index * a->names.size() + static_cast<std::size_t>(field)];
+}
+
+mxArray* mxGetField(const mxArray* a, mwIndex index, const char* name)
+{
+    return mxGetFieldByNumber(a, index, mxGetFieldNumber(a, name));
+}
+
+void mxSetField(mxArray* a, mwIndex index, const char* name, mxArray* value)
+{
+    const int f = mxGetFieldNumber(a, name);
+    if (!mxIsStruct(a) || f < 0 || index >= mxGetNumberOfElements(a)) return;
+    mxArray*& slot = a->values[index * a->names.size() + static_cast<std::size_t>(f)];
+    if (slot && slot != value) mxDestroyArray(slot);
+    slot = value;
+    if (current && value) {  // owned by the struct from now on
+        auto& made = current->created;
+        made.erase(std::remove(made.begin(), made.end(), value), made.end());
+    }
+}
+
+char* mxArrayToString(const mxArray* a)
+{
+    if (a->cls != mxCHAR_CLASS) return nullptr;
+    const std::size_t count = mxGetNumberOfElements(a);
+    char* text = static_cast<char*>(mxCalloc(count + 1, 1));
+    for (std::size_t e = 0; e < count; ++e) {
+        std::uint16_t code;
+        std::memcpy(&code, a->data + 2 * e, 2);
+        text[e] = code < 128 ? static_cast<char>(code) : '?';
+    }
+    return text;
+}
+
+int mexPrintf(const char* format, ...)
+{
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (current)
+        current->printed += text;
+    else
+        std::fputs(text, stdout);
+    return length;
+}
+
 mxArray* mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity complexity)
 {
     mxArray* a = new_array(mxDOUBLE_CLASS, {m, n}, m * n);
@@ -195,6 +297,7 @@ void mxDestroyArray(mxArray* a)
         auto& made = current->created;
         made.erase(std::remove(made.begin(), made.end(), a), made.end());
     }
+    for (mxArray* v : a->values) mxDestroyArray(v);
     std::free(a->data);
     std::free(a->imag);
     delete a;
@@ -301,6 +404,48 @@ array make_unbacked(const std::vector<mwSize>& dims)
     return array(new_array(mxDOUBLE_CLASS, dims, 0));
 }
 
+array duplicate(const mxArray* a)
+{
+    mxArray* d = new_array(a->cls, a->dims, 0);
+    const std::size_t bytes = count_of(a->dims) * element_size(a->cls);
+    if (a->data) {
+        const std::size_t held = a->sparse ? std::max<std::size_t>(1, bytes) : bytes;
+        d->data = static_cast<unsigned char*>(std::calloc(held, 1));
+        std::memcpy(d->data, a->data, held);
+    }
+    if (a->imag)
+        d->imag = copy_doubles(std::vector<double>(a->imag, a->imag + count_of(a->dims)),
+                               count_of(a->dims));
+    d->complex = a->complex;
+    d->sparse = a->sparse;
+    d->names = a->names;
+    for (const mxArray* v : a->values) d->values.push_back(v ? duplicate(v).release() : nullptr);
+    return array(d);
+}
+
+array make_struct(const std::vector<field>& fields)
+{
+    std::vector<const char*> names;
+    for (const field& f : fields) names.push_back(f.name.c_str());
+    call_state* outer = current;
+    current = nullptr;  // made by the test, not by a call
+    mxArray* a = mxCreateStructMatrix(1, 1, static_cast<int>(names.size()), names.data());
+    for (const field& f : fields)
+        mxSetField(a, 0, f.name.c_str(), f.value ? duplicate(f.value).release() : nullptr);
+    current = outer;
+    return array(a);
+}
+
+array make_string(const std::string& text)
+{
+    mxArray* a = new_array(mxCHAR_CLASS, {1, text.size()}, text.size());
+    for (std::size_t e = 0; e < text.size(); ++e) {
+        const std::uint16_t code = static_cast<unsigned char>(text[e]);
+        std::memcpy(a->data + 2 * e, &code, 2);
+    }
+    return array(a);
+}
+
 std::vector<double> values(const mxArray* a)
 {
     const double* p = mxGetPr(a);
@@ -336,6 +481,7 @@ call_result call(gateway g, int nlhs, const std::vector<const mxArray*>& inputs)
     current = outer;
 
     result.calloc_calls = state.calloc_calls;
+    result.printed = state.printed;
     result.blocks_left = state.blocks.size();
     for (void* block : state.blocks) std::free(block);
 

@@ -44,6 +44,20 @@ array make_sparse(mwSize m, mwSize n, const std::vector<double>& nonzeros);
 // may be read; it stands in for arrays too large to allocate.
 array make_unbacked(const std::vector<mwSize>& dims);
 
+// A 1-by-1 struct of the given fields, each a copy of its array (null
+// for an empty field).
+struct field {
+    std::string name;
+    const mxArray* value;
+};
+array make_struct(const std::vector<field>& fields);
+
+// A 1-by-length char array of `text`.
+array make_string(const std::string& text);
+
+// A deep copy of any array the host makes.
+array duplicate(const mxArray* a);
+
 // The values of a real double array, column-major.
 std::vector<double> values(const mxArray* a);
 std::vector<mwSize> dims(const mxArray* a);
@@ -57,6 +71,7 @@ struct call_result {
     std::vector<array> outputs;    // one per slot, null where the gateway left none
     std::size_t calloc_calls = 0;  // mxCalloc calls made by the call
     std::size_t blocks_left = 0;   // blocks not released by the plug-in itself
+    std::string printed;           // what the call wrote with mexPrintf
 };
 
 // Runs a gateway as a host does: output slots for max(nlhs, 1) arrays, the

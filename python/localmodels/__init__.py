@@ -21,6 +21,8 @@ gridval
 narx_simulate
     Free-run simulation of a NARX model whose one-step model is a `Network`,
     a `NearPolyModel` or a `TableModel`.
+lmn_train
+    Training of a local-model network on samples by tree construction.
 
 Refused calls raise `Error` (a `ValueError`) with the plug-in's message and
 its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
@@ -30,10 +32,11 @@ from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error
 from ._narx import NearPolyModel, TableModel, narx_simulate
 from ._network import Network
+from ._train import lmn_train
 
 Error.__module__ = __name__
 
 __version__ = "0.1.0"
 
 __all__ = ["Error", "Network", "NearPolyModel", "TableModel", "nearpoly", "netsim", "dmat_inputs",
-           "dmat_params", "gridval", "narx_simulate"]
+           "dmat_params", "gridval", "narx_simulate", "lmn_train"]

@@ -24,7 +24,8 @@ function test_help_examples(folder)
 %       result, and 'ans = ...' then names the value it shows.
 %   It also checks that Contents.m, beside the help files in mex/, gives
 %   each plug-in the first line of its help.
-names = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'narx_simulate'};
+names = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'narx_simulate', ...
+         'lmn_train'};
 failures = {};
 root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
 contents = strrep(fileread(fullfile(root, 'mex', 'Contents.m')), sprintf('\r'), '');

@@ -11,6 +11,9 @@ assert(netsim(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5])) == 2.7500000000000
 assert(size(dmat_inputs(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [1 1]);
 assert(size(dmat_params(0.5, [0 1], cat(3, 1, 1), cat(3, [1 0], [0 5]))), [8 1]);
 assert(narx_simulate([0 0.5 2], [], 0, 1, 0, [], 'table', [0 1 4], [0 1 2]), [0 0.5 4]);
+[C, ~, ~, info] = lmn_train(linspace(0, 1, 101), abs(linspace(0, 1, 101) - 0.5), ...
+                            struct('max_models', 2));
+assert(info.lower, [0 0.5]);
 rmpath(outdir);
 if exist('OCTAVE_VERSION', 'builtin')
   confirm_recursive_rmdir(false);   % Octave asks before removing a folder tree

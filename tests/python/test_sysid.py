@@ -14,15 +14,15 @@ def same_bits(a, b):
     return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
-def tanks(T, seed, noise=0.01):
+def tanks(T, seed, noise=0.002):
     """Two tanks in cascade: u fills the first, the second drains it."""
     rng = np.random.default_rng(seed)
     u = np.repeat(rng.uniform(0.0, 1.0, T // 20 + 1), 20)[:T]
     h = np.zeros((T, 2))
     for t in range(1, T):
         h1, h2 = h[t - 1]
-        h[t, 0] = h1 + 0.2 * (u[t - 1] - 0.5 * np.sqrt(max(h1, 0.0)))
-        h[t, 1] = h2 + 0.2 * (0.5 * np.sqrt(max(h1, 0.0)) - 0.4 * np.sqrt(max(h2, 0.0)))
+        h[t, 0] = h1 + 0.5 * (u[t - 1] - 0.5 * np.sqrt(max(h1, 0.0)))
+        h[t, 1] = h2 + 0.5 * (0.5 * np.sqrt(max(h1, 0.0)) - 0.4 * np.sqrt(max(h2, 0.0)))
     return u, h[:, 1] + noise * rng.normal(size=T)
 
 
@@ -83,7 +83,7 @@ def models(records):
     u, y, uv, yv = records
     return {
         "arx": sysid.lm_fit(u, y, 2, 2, kind="arx"),
-        "network": sysid.lm_fit(u, y, 2, 2, kind="network", max_models=6,
+        "network": sysid.lm_fit(u, y, 2, 2, kind="network", max_models=8,
                                 validation=(uv, yv)),
         "nearpoly": sysid.lm_fit(u[:600], y[:600], 2, 2, kind="nearpoly", id_par=(2, 2, 2)),
     }
@@ -158,23 +158,20 @@ def one_cluster_arx():
 
 def test_linearising_an_arx_network_gives_its_coefficients_and_its_recursion():
     model, theta = one_cluster_arx()
-    lin = sysid.lm_linearize(model, u0=0.3, y0=[1.0, 2.0])
+    # The equilibrium at u0: y = A y + (b0 + b1) u0 + offset, solved directly.
+    u0 = 0.3
+    a_eq = np.array([[0.5 - 0.2, 0.1], [0.4, 0.2]])
+    y0 = np.linalg.solve(np.eye(2) - a_eq, theta[:, 3:5].sum(axis=1) * u0 + theta[:, 5])
+    lin = sysid.lm_linearize(model, u0=u0, y0=y0)
     assert np.allclose(lin["gradient"], theta[:, :5]) and np.allclose(lin["offset"], theta[:, 5])
-    # The deviations from the point follow the state-space form.
-    rng = np.random.default_rng(5)
-    du = rng.normal(size=30)
-    u = 0.3 + du
-    y = sysid.lm_simulate(model, u, np.array([[1.0, 2.0], [1.0, 2.0]]))
-    z = np.zeros(lin["a"].shape[0])
-    z[:] = 0.0
-    phi0 = lin["regressor"]
-    y_point = lin["y"]
-    # Start the state from the run's own first samples.
-    z = np.array([y[1, 0] - 1.0, y[0, 0] - 1.0, y[1, 1] - 2.0, u[1] - 0.3])
+    assert np.allclose(lin["y"], y0)
+    # Deviations from it follow the state-space form, whose state is
+    # y1(t-1), y1(t-2), y2(t-1), u(t-1).
+    du = np.random.default_rng(5).normal(size=30)
+    y = sysid.lm_simulate(model, u0 + du, np.vstack([y0, y0]))
+    z = np.array([0.0, 0.0, 0.0, du[1]])
     for t in range(2, 30):
-        dy = lin["c"] @ z + lin["d"] @ [du[t]]
-        assert np.allclose(y[t], y_point + dy + (lin["gradient"] @ phi0 + lin["offset"]
-                                                  - y_point)), t
+        assert np.allclose(y[t] - y0, lin["c"] @ z + lin["d"] @ [du[t]]), t
         z = lin["a"] @ z + lin["b"] @ [du[t]]
 
 

@@ -53,7 +53,8 @@ def lm_linearize(model, u0=None, y0=None, *, regressor=None):
         the ARX form y(t) ≈ A·[output lags] + B·[input lags] + offset:
         'A' (p, sum na), 'B' (p, sum nb), 'offset' (p,); and the
         state-space form in deviations from the point, z(t+1) = a z(t) +
-        b du(t), dy(t) = c z(t) + d du(t): 'a', 'b', 'c', 'd', with z the
+        b du(t), dy(t) = c z(t) + d du(t) (exact for an affine model when the
+        point is an equilibrium): 'a', 'b', 'c', 'd', with z the
         output lags y_i(t-1..t-na_i) followed by the input lags
         u_j(t-1..t-nk_j-nb_j+1).
     """

@@ -142,18 +142,19 @@ def lm_fit(u, y, na, nb, nk=1, kind="network", *, validation=None, clamp=False,
     if kind == "nearpoly":
         model.examples = _examples(phi, target, model, id_par, comb_par, cov_init, scale)
         return model
-    if kind == "arx":
-        train_options = dict(train_options, max_models=1)
+    if kind == "arx":  # plain least squares unless a ridge is asked for
+        train_options = dict({"regularization": 0.0}, **train_options, max_models=1)
     if validation is not None:
         vu, vy, _ = records(*validation)
         train_options["x_val"], train_options["y_val"] = stacked(vu, vy, orders)
-    bar = default_progress() if progress == "auto" else None
+    auto = isinstance(progress, str) and progress == "auto"
+    if auto:
+        progress = default_progress()
     from .._train import lmn_train
     try:
-        model.network, model.info = lmn_train(phi, target, progress=bar or progress,
-                                              **train_options)
+        model.network, model.info = lmn_train(phi, target, progress=progress, **train_options)
     finally:
-        if bar is not None:
+        if auto and progress is not None:
             sys.stderr.write("\n")
     return model
 
