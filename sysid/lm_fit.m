@@ -7,8 +7,9 @@ function model = lm_fit(u, y, na, nb, varargin)
 %   NK (default 1) and KIND (default 'network') may be left out.
 %
 %   KIND:
-%     'arx'       one affine model by least squares: a linear ARX model
-%                 (LMN_TRAIN with max_models = 1)
+%     'arx'       one affine model by plain least squares: a linear ARX
+%                 model (LMN_TRAIN with max_models = 1, and regularization
+%                 0 unless a ridge is asked for)
 %     'network'   a local linear model network grown by LMN_TRAIN
 %     'nearpoly'  the regressors kept as examples for NEARPOLY (p = 1)
 %
@@ -47,12 +48,14 @@ function model = lm_fit(u, y, na, nb, varargin)
 %
 %   Example: a linear system is found exactly by 'arx'.
 %     u = sin(0.3 * (1:60)) + cos(0.71 * (1:60));
-%     y = filter([0 0.5], [1 -0.8], u);       % y(t) = 0.8 y(t-1) + 0.5 u(t-1)
-%     model = lm_fit(u, y, 1, 1, 1, 'arx', 'regularization', 0);
+%     y = filter([0 0.5], [1 -0.8], u);       % y(t) is 0.8 y(t-1) + 0.5 u(t-1)
+%     model = lm_fit(u, y, 1, 1, 1, 'arx');
 %     model.network.consequents               % ans = [0.8 0.5 0] to within 1e-9
 %     size(model.regressor_range)             % ans = [2 2]
 %
 %   Example: the same records kept as nearpoly's examples.
+%     u = sin(0.3 * (1:60)) + cos(0.71 * (1:60));
+%     y = filter([0 0.5], [1 -0.8], u);
 %     model = lm_fit(u, y, 1, 1, 'nearpoly');
 %     size(model.examples.data_x)             % ans = [59 2]
 %     model.examples.weights == 1 ./ diff(model.regressor_range)   % ans = [true true]
@@ -86,6 +89,9 @@ for i = 1:numel(trainer)
 end
 if strcmp(kind, 'arx')
   train.max_models = 1;
+  if ~isfield(train, 'regularization')
+    train.regularization = 0;
+  end
 end
 if isfield(opts, 'validation')
   v = opts.validation;

@@ -28,7 +28,7 @@ function lin = lm_linearize(model, u0, y0)
 %   Example: y(t) = 0.8 y(t-1) + 0.5 u(t-1) at u0 = 1, y0 = 2.5.
 %     u = sin(0.3 * (1:60)) + cos(0.71 * (1:60));
 %     y = filter([0 0.5], [1 -0.8], u);
-%     model = lm_fit(u, y, 1, 1, 1, 'arx', 'regularization', 0);
+%     model = lm_fit(u, y, 1, 1, 1, 'arx');
 %     lin = lm_linearize(model, 1, 2.5);
 %     [lin.A lin.B]                     % ans = [0.8 0.5] to within 1e-9
 %     lin.y                             % ans = 2.5 to within 1e-9

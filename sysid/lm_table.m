@@ -22,7 +22,7 @@ function table = lm_table(model, breakpoints, varargin)
 %   Example: a linear model is tabulated exactly.
 %     u = sin(0.3 * (1:60)) + cos(0.71 * (1:60));
 %     y = filter([0 0.5], [1 -0.8], u);
-%     model = lm_fit(u, y, 1, 1, 1, 'arx', 'regularization', 0);
+%     model = lm_fit(u, y, 1, 1, 1, 'arx');
 %     [phi, target] = narx_regressors(u, y, 1, 1);
 %     table = lm_table(model, 3, 'regressors', phi);
 %     size(table.table.tables)          % ans = [3 3]

@@ -331,7 +331,7 @@ function fits_of_each_kind()
   m = lm_fit({u(1:60), u(61:end)}, {y(1:60), y(61:end)}, 1, 1, 1, 'nearpoly');
   assert(isequal(size(m.examples.data_x), [118 2]));
   % arx: one affine model, the system's coefficients.
-  m = lm_fit(u, y, 1, 1, 1, 'arx', 'regularization', 0);
+  m = lm_fit(u, y, 1, 1, 1, 'arx');
   assert(strcmp(m.kind, 'arx') && size(m.network.centres, 2) == 1);
   assert(m.network.consequents, [0.8 0.5 0], 1e-10);
   assert(lm_simulate(m, u, y), y, 1e-9);
