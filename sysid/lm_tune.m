@@ -107,7 +107,7 @@ for c = 1:total
   scores(c).setting = setting;
   scores(c).score = mean(errs);
 end
-[ignored, k] = min([scores.score]);
+[~, k] = min([scores.score]);
 best = scores(k).setting;
 end
 

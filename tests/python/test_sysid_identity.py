@@ -116,6 +116,8 @@ def script(folder, name, c):
         f"x('{f('pred')}', lm_predict(m, ru, ry, 3));",
         f"x('{f('output_range')}', m.output_range);",
         f"x('{f('regressor_range')}', m.regressor_range);",
+        f"lin = lm_linearize(m, 0.5, 1); x('{f('gradient')}', lin.gradient); x('{f('y0')}', lin.y);",
+        f"t = lm_table(m, 3); x('{f('tables')}', t.table.tables);",
     ]
     if c["kind"] == "nearpoly":
         lines += [f"x('{f('data_x')}', m.examples.data_x);",
@@ -149,6 +151,20 @@ def python_side(c):
     return model, sysid.lm_simulate(model, ru, ry), sysid.lm_predict(model, ru, ry, 3)
 
 
+def tabulated(model):
+    """lm_linearize's gradient and output, and lm_table's values, of the model."""
+    lin = sysid.lm_linearize(model, 0.5, 1.0)
+    return lin["gradient"], lin["y"].reshape(-1, 1), sysid.lm_table(model, 3).table.tables
+
+
+def octave_shape(a):
+    """a as Octave holds it: trailing singleton dimensions beyond two dropped."""
+    shape = list(np.shape(a))
+    while len(shape) > 2 and shape[-1] == 1:
+        shape.pop()
+    return np.reshape(a, shape)
+
+
 def same_bits(a, b):
     a = np.ascontiguousarray(a, dtype=float)
     b = np.ascontiguousarray(b, dtype=float)
@@ -174,10 +190,11 @@ def test_fit_and_runs_are_the_same_bits(runs, name):
                      norm_matrices=net.norm_matrices.transpose(1, 2, 0).reshape(n, n, c_),
                      consequents=net.consequents.transpose(1, 2, 0),
                      criterion=np.asarray(model.info["criterion"]).reshape(1, -1))
+    gradient, y0, tables = tabulated(model)
+    pairs.update(gradient=gradient, y0=y0, tables=tables)
     for key, want in pairs.items():
         have = got(key)
-        if want.ndim == 3 and want.shape[2] == 1:
-            want = want[:, :, 0]
+        want = octave_shape(want)
         assert same_bits(have, want), f"{name}: {key} differs\nOctave {have!r}\nPython {want!r}"
     if c["kind"] != "nearpoly":
         assert model.network.centres.shape[0] >= (1 if c["kind"] == "arx" else 2)
