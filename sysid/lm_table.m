@@ -45,7 +45,11 @@ if nodes > 1e7
         'lm_table: a table of %d nodes is beyond 10000000; use fewer breakpoints.', nodes);
 end
 grid = cell(1, o.n);
-[grid{:}] = ndgrid(bps{:});
+if o.n == 1
+  grid{1} = bps{1}(:);   % ndgrid of one vector differs between the hosts
+else
+  [grid{:}] = ndgrid(bps{:});
+end
 points = zeros(o.n, nodes);
 for k = 1:o.n
   points(k, :) = grid{k}(:)';

@@ -208,6 +208,13 @@ function tables_of_a_linear_model()
   table = lm_table(model, 2);
   assert(isempty(table.info.max_error));
   assert(isequal(table.table.breakpoints{3}, [0 3]));
+  % One regressor: y(t) = 2 u(t) + 1, a column of four values.
+  one = arx_network([2 1], 0, 1, 0);
+  one.regressor_range = [0; 3];
+  table = lm_table(one);
+  assert(isequal(table.table.breakpoints, {[0 0.75 1.5 2.25 3]}));
+  assert(isequal(table.table.tables, [1; 2.5; 4; 5.5; 7]));
+  assert(isequal(lm_simulate(table, [0.5 1.5], zeros(1, 0)), [2 4]));
   % A regressor whose range is a single value gets one node.
   model.regressor_range(:, 2) = [1; 1];
   table = lm_table(model, 3);
