@@ -48,6 +48,11 @@ checks::arg describe(const py::handle& h)
             beyond || __builtin_mul_overflow(cols, static_cast<std::uint64_t>(a.shape(k)), &cols);
     d.cols = beyond ? ~std::uint64_t{0} : cols;
     d.numel = static_cast<std::uint64_t>(a.size());
+    // Nothing of an empty array is read: any dtype, address or strides.
+    if (d.numel == 0) {
+        d.data = nullptr;
+        return d;
+    }
     // The wrappers pass anything else only for arrays too large to copy,
     // which require_double_array refuses before any check reads their data.
     const bool laid_out = py::isinstance<py::array_t<double>>(a) &&
@@ -56,7 +61,7 @@ checks::arg describe(const py::handle& h)
     if (!laid_out && d.numel <= static_cast<std::uint64_t>(max_count))
         throw py::type_error(
             "localmodels._core: an argument is not a Fortran-ordered float64 array");
-    d.data = laid_out && d.numel > 0 ? a.data() : nullptr;
+    d.data = laid_out ? a.data() : nullptr;
     return d;
 }
 
@@ -86,7 +91,9 @@ std::vector<unsigned char> take_workspace(std::size_t each, int threads)
     return std::vector<unsigned char>(each * static_cast<std::size_t>(threads));
 }
 
-py::object nearpoly(const py::list& args, int nlhs, int chunk)
+// `asked`: the caller's thread count (threads::from_environment, all_cores
+// or a count).
+py::object nearpoly(const py::list& args, int nlhs, int asked, int chunk)
 {
     checks::arg in[checks::nearpoly_inputs];
     nearpoly::problem p;
@@ -102,7 +109,7 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
     double* columns = s.want_coefs ? coefs.mutable_data() : nullptr;
     // The search index is built once, before the first chunk.
     const std::size_t shared = nearpoly::index_size(p, s), each = nearpoly::workspace_size(p, s);
-    const threads::plan r(nearpoly::threads_for(p, s, 0, p.M));
+    const threads::plan r(nearpoly::threads_for(p, s, 0, p.M, asked));
     std::vector<unsigned char> memory(shared + each * static_cast<std::size_t>(r.threads));
     if (p.M > 0) {
         py::gil_scoped_release release;
@@ -119,7 +126,7 @@ py::object nearpoly(const py::list& args, int nlhs, int chunk)
     return std::move(y);
 }
 
-py::array_t<double> netsim(const py::list& args, int chunk)
+py::array_t<double> netsim(const py::list& args, int asked, int chunk)
 {
     checks::arg in[checks::network_inputs];
     checks::network_call a;
@@ -131,7 +138,7 @@ py::array_t<double> netsim(const py::list& args, int chunk)
     py::array_t<double> y({N, a.net.p});
     double* out = y.mutable_data();
     const std::size_t each = network::simulate_workspace_size(a.net);
-    const threads::plan r(network::simulate_threads_for(a.net, 0, N));
+    const threads::plan r(network::simulate_threads_for(a.net, 0, N, asked));
     std::vector<unsigned char> memory = take_workspace(each, r.threads);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
         network::simulate(out, a.x, a.net, a.options, first, last, part, memory.data(),
@@ -140,44 +147,42 @@ py::array_t<double> netsim(const py::list& args, int chunk)
     return y;
 }
 
-// Zero-filled float64 arrays, as mxCreateDoubleMatrix: a matrix in
-// Fortran order, and a vector.
-py::array_t<double, py::array::f_style> zeros(py::ssize_t rows, py::ssize_t cols)
+// A zero-filled float64 array in C order, as mxCreateDoubleMatrix fills.
+py::array_t<double> zeros(const std::vector<py::ssize_t>& shape)
 {
-    py::array_t<double, py::array::f_style> a({rows, cols});
+    py::array_t<double> a(shape);
     std::fill_n(a.mutable_data(), a.size(), 0.0);
     return a;
 }
 
-py::array_t<double> zeros(py::ssize_t count)
-{
-    py::array_t<double> a(count);
-    std::fill_n(a.mutable_data(), a.size(), 0.0);
-    return a;
-}
-
-py::tuple dmat_inputs(const py::list& args)
+// The derivatives come back as the Jacobian: output j's row, (p, n) or
+// (p, R), which in C order is the MEX's n-by-p or R-by-p in Fortran order.
+// `batch`: X holds N points, and each result gains a leading axis of N.
+py::tuple dmat_inputs(const py::list& args, bool batch, int asked, int chunk)
 {
     checks::arg in[checks::network_inputs];
     checks::network_call a;
-    raise_if_failed(
-        checks::check_dmat_inputs(describe_call(2, args, in, checks::network_inputs), &a));
+    int N = 1;
+    raise_if_failed(checks::check_dmat_inputs(describe_call(2, args, in, checks::network_inputs),
+                                              &a, batch ? &N : nullptr));
 
-    py::array_t<double, py::array::f_style> dx = zeros(a.net.n, a.net.p);
-    py::array_t<double> y = zeros(a.net.p);
+    const py::ssize_t p = a.net.p, n = a.net.n;
+    py::array_t<double> dx = batch ? zeros({N, p, n}) : zeros({p, n});
+    py::array_t<double> y = batch ? zeros({N, p}) : zeros({p});
     double* d = dx.mutable_data();
     double* out = y.mutable_data();
-    std::vector<unsigned char> memory =
-        take_workspace(network::input_derivatives_workspace_size(a.net), 1);
-    {
-        py::gil_scoped_release release;
-        network::input_derivatives(d, out, a.x, a.net, a.options, memory.data(), memory.size());
-    }
+    const std::size_t each = network::input_derivatives_workspace_size(a.net);
+    const threads::plan r(network::derivatives_threads_for(a.net, n, 0, N, asked));
+    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
+        network::input_derivatives_at(d, out, a.x, a.net, a.options, first, last, part,
+                                      memory.data(), each * static_cast<std::size_t>(part.threads));
+    });
     return py::make_tuple(dx, y);
 }
 
 // selection: 0 to 255 as a uint8 scalar input, or -1 for none.
-py::tuple dmat_params(const py::list& args, int selection)
+py::tuple dmat_params(const py::list& args, int selection, bool batch, int asked, int chunk)
 {
     checks::arg in[checks::network_inputs];
     const checks::call base = describe_call(2, args, in, checks::network_inputs - 1);
@@ -190,24 +195,29 @@ py::tuple dmat_params(const py::list& args, int selection)
     checks::network_call a;
     unsigned selected;
     std::int64_t R;
-    raise_if_failed(checks::check_dmat_params(
-        checks::call{2, base.nrhs + (selection >= 0 ? 1 : 0), in}, &a, &selected, &R));
+    int N = 1;
+    raise_if_failed(
+        checks::check_dmat_params(checks::call{2, base.nrhs + (selection >= 0 ? 1 : 0), in}, &a,
+                                  &selected, &R, batch ? &N : nullptr));
 
-    py::array_t<double, py::array::f_style> dp = zeros(R, a.net.p);
-    py::array_t<double> y = zeros(a.net.p);
-    if (R > 0) {  // nothing selected: y stays zero, as in the MEX
-        double* d = dp.mutable_data();
-        double* out = y.mutable_data();
-        std::vector<unsigned char> memory =
-            take_workspace(network::parameter_derivatives_workspace_size(a.net), 1);
-        py::gil_scoped_release release;
-        network::parameter_derivatives(d, out, a.x, a.net, a.options, selected, memory.data(),
-                                       memory.size());
-    }
+    const py::ssize_t p = a.net.p, rows = static_cast<py::ssize_t>(R);
+    py::array_t<double> dp = batch ? zeros({N, p, rows}) : zeros({p, rows});
+    py::array_t<double> y = batch ? zeros({N, p}) : zeros({p});
+    if (R == 0) return py::make_tuple(dp, y);  // nothing selected: y stays zero, as in the MEX
+    double* d = dp.mutable_data();
+    double* out = y.mutable_data();
+    const std::size_t each = network::parameter_derivatives_workspace_size(a.net);
+    const threads::plan r(network::derivatives_threads_for(a.net, R, 0, N, asked));
+    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
+        network::parameter_derivatives_at(d, out, a.x, a.net, a.options, selected, first, last,
+                                          part, memory.data(),
+                                          each * static_cast<std::size_t>(part.threads));
+    });
     return py::make_tuple(dp, y);
 }
 
-py::array_t<double> gridval(const py::list& args, int chunk)
+py::array_t<double> gridval(const py::list& args, int asked, int chunk)
 {
     checks::arg in[checks::gridval_inputs];
     gridval::problem p;
@@ -216,7 +226,7 @@ py::array_t<double> gridval(const py::list& args, int chunk)
     py::array_t<double> v(p.N);
     double* out = v.mutable_data();
     const std::size_t each = gridval::workspace_size(p);
-    const threads::plan r(gridval::threads_for(p, 0, p.N));
+    const threads::plan r(gridval::threads_for(p, 0, p.N, asked));
     std::vector<unsigned char> memory = take_workspace(each, r.threads);
     in_chunks(0, p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
         gridval::interpolate(out, p, first, last, part, memory.data(),
@@ -233,11 +243,14 @@ PYBIND11_MODULE(_core, m)
 {
     namespace lp = localmodels::python;
     m.doc() = "The compiled core of localmodels; call it through the package's functions.";
-    m.def("nearpoly", &lp::nearpoly, py::arg("args"), py::arg("nlhs"), py::arg("chunk"));
-    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("chunk"));
-    m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"));
-    m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"));
-    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("chunk"));
+    m.def("nearpoly", &lp::nearpoly, py::arg("args"), py::arg("nlhs"), py::arg("threads"),
+          py::arg("chunk"));
+    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("threads"), py::arg("chunk"));
+    m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"), py::arg("batch"), py::arg("threads"),
+          py::arg("chunk"));
+    m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"), py::arg("batch"),
+          py::arg("threads"), py::arg("chunk"));
+    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk"));
     lp::bind_narx(m);
     lp::bind_train(m);
 }

@@ -56,6 +56,22 @@ error require_point(const char* plugin, const call& c, const network_call& a)
     return require_values(plugin, "xTooShort", c.in[in_x], "X", a.net.n, "n");
 }
 
+// X n-by-N, N points (of any height when there are none).
+error require_points(const char* plugin, const call& c, const network_call& a, int* N)
+{
+    RETURN_IF_FAILED(to_count(plugin, c.in[in_x].cols, "X", N));
+    if (*N > 0 && c.in[in_x].rows != static_cast<std::uint64_t>(a.net.n))
+        return make_error(plugin, "xRows",
+                          "X must have n = %d rows, one per input (the rows of centres).", a.net.n);
+    return no_error();
+}
+
+// One point, or N of them.
+error require_x(const char* plugin, const call& c, const network_call& a, int* points)
+{
+    return points ? require_points(plugin, c, a, points) : require_point(plugin, c, a);
+}
+
 // The first byte of the selection input, or all four bits when it is absent
 // or empty. Only arrays with plain element data have a first byte to read.
 error read_selection(const call& c, unsigned* selection)
@@ -93,15 +109,10 @@ error check_netsim(const call& c, network_call* a, int* N)
     if (c.nlhs > 1)
         return make_error(plugin, "tooManyOutputs", "netsim requires one output argument.");
     RETURN_IF_FAILED(read_network(plugin, c, a));
-    RETURN_IF_FAILED(to_count(plugin, c.in[in_x].cols, "X", N));
-    if (*N > 0 && c.in[in_x].rows != static_cast<std::uint64_t>(a->net.n))
-        return make_error(plugin, "xRows",
-                          "X must have n = %d rows, one per input (the rows of centres).",
-                          a->net.n);
-    return no_error();
+    return require_points(plugin, c, *a, N);
 }
 
-error check_dmat_inputs(const call& c, network_call* a)
+error check_dmat_inputs(const call& c, network_call* a, int* points)
 {
     const char* const plugin = "dmat_inputs";
     if (c.nrhs < 4)
@@ -110,10 +121,11 @@ error check_dmat_inputs(const call& c, network_call* a)
     if (c.nlhs > 2)
         return make_error(plugin, "tooManyOutputs", "DMAT requires at most two output argument.");
     RETURN_IF_FAILED(read_network(plugin, c, a));
-    return require_point(plugin, c, *a);
+    return require_x(plugin, c, *a, points);
 }
 
-error check_dmat_params(const call& c, network_call* a, unsigned* selection, std::int64_t* rows)
+error check_dmat_params(const call& c, network_call* a, unsigned* selection, std::int64_t* rows,
+                        int* points)
 {
     const char* const plugin = "dmat_params";
     if (c.nrhs > 8)
@@ -125,7 +137,7 @@ error check_dmat_params(const call& c, network_call* a, unsigned* selection, std
         return make_error(plugin, "notEnoughArguments",
                           "DMAT requires at least four input arguments.");
     RETURN_IF_FAILED(read_network(plugin, c, a));
-    RETURN_IF_FAILED(require_point(plugin, c, *a));
+    RETURN_IF_FAILED(require_x(plugin, c, *a, points));
     RETURN_IF_FAILED(read_selection(c, selection));
     *rows = network::selected_rows(a->net.n, a->net.p, a->net.c, *selection);
     if (*rows > max_count)

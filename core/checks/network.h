@@ -33,10 +33,12 @@ struct network_call {
 // netsim: X n-by-N, N points. Refuses what the plug-in refuses.
 error check_netsim(const call& c, network_call* a, int* N);
 
-// dmat_inputs: the point is the first n values of X.
-error check_dmat_inputs(const call& c, network_call* a);
+// dmat_inputs: the point is the first n values of X. With `points`, a host's
+// batch: X n-by-N holds N points, checked as netsim's.
+error check_dmat_inputs(const call& c, network_call* a, int* points = nullptr);
 
 // dmat_params: also the selection byte and the row count it gives.
-error check_dmat_params(const call& c, network_call* a, unsigned* selection, std::int64_t* rows);
+error check_dmat_params(const call& c, network_call* a, unsigned* selection, std::int64_t* rows,
+                        int* points = nullptr);
 
 }  // namespace localmodels::checks

@@ -29,11 +29,17 @@ int held_to_work(double work, double per_thread, int most)
 
 int count_for(std::size_t items, double cost_per_item)
 {
+    return count_for(items, cost_per_item, from_environment);
+}
+
+int count_for(std::size_t items, double cost_per_item, int asked)
+{
     if (items <= 1) return 1;
     const unsigned found = std::thread::hardware_concurrency();
     const int cores = found > 0 ? static_cast<int>(std::min(found, 1024u)) : 1;
     const double work = static_cast<double>(items) * cost_per_item;
-    const int asked = requested();
+    if (asked == from_environment) asked = requested();
+    if (asked == all_cores) asked = cores;
     int n;
     if (asked > 0)
         n = held_to_work(work, min_work_per_asked_thread, std::min(asked, cores));

@@ -30,6 +30,15 @@ constexpr double min_work_per_asked_thread = 1e4;
 // never more than the items.
 int count_for(std::size_t items, double cost_per_item);
 
+// What a host may ask for in place of LOCALMODELS_THREADS: a positive count,
+// or one of these.
+constexpr int from_environment = 0;  // LOCALMODELS_THREADS, else the default
+constexpr int all_cores = -1;        // as many as the machine has
+
+// count_for with the count `asked` instead of the environment's, held to the
+// cores and the work in the same way.
+int count_for(std::size_t items, double cost_per_item, int asked);
+
 // How a worker runs one call: its thread count (one workspace each) and its
 // vector level. A front end fixes both once, when the call starts, and hands
 // the same plan to every range of the call, so that the workspaces taken at

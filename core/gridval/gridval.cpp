@@ -181,11 +181,11 @@ std::size_t workspace_size(const problem& p)
     return bytes_needed(w);
 }
 
-int threads_for(const problem& p, int first, int last)
+int threads_for(const problem& p, int first, int last, int asked)
 {
     double cost = static_cast<double>(std::size_t{1} << p.d) * (p.d + 1);
     for (int k = 0; k < p.d; ++k) cost += std::log2(p.counts[k] + 1.0);
-    return threads::count_for(static_cast<std::size_t>(last - first), cost);
+    return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
 void interpolate(double* out, const problem& p, int first, int last, const threads::plan& r,

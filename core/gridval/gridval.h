@@ -25,7 +25,8 @@ struct problem {
 std::size_t workspace_size(const problem& p);
 
 // The threads worth running for points [first, last) (threads::count_for).
-int threads_for(const problem& p, int first, int last);
+// `asked`: a thread count, or threads::from_environment or threads::all_cores.
+int threads_for(const problem& p, int first, int last, int asked = threads::from_environment);
 
 // Writes out[t] for the points t in [first, last). Coordinates outside a
 // breakpoint range are held at its end; a NaN coordinate gives NaN.

@@ -69,7 +69,9 @@ std::size_t index_size(const problem& p, const settings& s);
 std::size_t workspace_size(const problem& p, const settings& s);
 
 // The threads worth running for queries [first, last) (threads::count_for).
-int threads_for(const problem& p, const settings& s, int first, int last);
+// `asked`: a thread count, or threads::from_environment or threads::all_cores.
+int threads_for(const problem& p, const settings& s, int first, int last,
+                int asked = threads::from_environment);
 
 // Answers queries [first, last) of the M: writes out[q] and, when coefs is
 // not null, column q of coefs (n_coef-by-M). `memory` holds index_size(p, s)

@@ -147,7 +147,7 @@ std::size_t workspace_size(const problem& p, const settings& s)
     return bytes_needed(w);
 }
 
-int threads_for(const problem& p, const settings& s, int first, int last)
+int threads_for(const problem& p, const settings& s, int first, int last, int asked)
 {
     // The search, then each family's fits and scores. A search through the
     // tree scans a few leaves and a few examples per neighbour.
@@ -156,7 +156,7 @@ int threads_for(const problem& p, const settings& s, int first, int last)
                       : static_cast<double>(p.N) * (p.n + 2.0);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
-    return threads::count_for(static_cast<std::size_t>(last - first), cost);
+    return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
 namespace {

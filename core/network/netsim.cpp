@@ -32,12 +32,12 @@ std::size_t simulate_workspace_size(const view& net)
     return bytes_needed(w);
 }
 
-int simulate_threads_for(const view& net, int first, int last)
+int simulate_threads_for(const view& net, int first, int last, int asked)
 {
     // Distances, one exponential or power per cluster, the local models.
     const double n = net.n, p = net.p;  // in double: n*n may exceed 32 bits
     const double cost = static_cast<double>(net.c) * (n * n + p * n + 20);
-    return threads::count_for(static_cast<std::size_t>(last - first), cost);
+    return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,

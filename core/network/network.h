@@ -87,7 +87,8 @@ void evaluate_point(double* y, point_state* s, const double* x, const view& net,
 // threads worth running (threads::count_for). Vectors of points run at
 // r.level.
 std::size_t simulate_workspace_size(const view& net);
-int simulate_threads_for(const view& net, int first, int last);
+int simulate_threads_for(const view& net, int first, int last,
+                         int asked = threads::from_environment);
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
               const threads::plan& r, void* memory, std::size_t bytes);
 
@@ -118,6 +119,22 @@ std::int64_t selected_rows(int n, int p, int c, unsigned selection);
 std::size_t parameter_derivatives_workspace_size(const view& net);
 void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
                            const options& o, unsigned selection, void* memory, std::size_t bytes);
+
+// Both derivatives at the points [first, last) of x (n-by-N), each point t
+// computed by the one-point call above, bit for bit: its block of
+// derivatives at t*n*p (inputs) or t*R*p (parameters, R = selected_rows(…),
+// which must be positive), its outputs at y + t*p unless y is null. The
+// derivative blocks must be zero-filled (offset rows left unselected stay
+// 0). `memory` holds r.threads workspaces of the one-point call's size;
+// derivatives_threads_for gives the threads worth running.
+int derivatives_threads_for(const view& net, std::int64_t rows, int first, int last,
+                            int asked = threads::from_environment);
+void input_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
+                          const options& o, int first, int last, const threads::plan& r,
+                          void* memory, std::size_t bytes);
+void parameter_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
+                              const options& o, unsigned selection, int first, int last,
+                              const threads::plan& r, void* memory, std::size_t bytes);
 
 namespace detail {
 

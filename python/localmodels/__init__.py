@@ -11,11 +11,13 @@ nearpoly
 netsim
     Output of a local-model network for a batch of points.
 dmat_inputs
-    Derivatives of a local-model network's outputs with respect to its
-    inputs, at one point.
+    Jacobian of a local-model network's outputs with respect to its inputs,
+    at one point or a batch of points.
 dmat_params
-    Derivatives of a local-model network's outputs with respect to its
-    parameters, at one point.
+    Jacobian of a local-model network's outputs with respect to its
+    parameters, at one point or a batch of points.
+Network
+    A local-model network as one value, for the three functions above.
 gridval
     Multilinear interpolation in a d-dimensional lookup table.
 narx_simulate
@@ -27,6 +29,16 @@ lmn_train
 Refused calls raise `Error` (a `ValueError`) with the plug-in's message and
 its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
 """
+
+try:
+    from . import _core  # noqa: F401
+except ImportError as e:  # the sources alone, without the compiled module
+    raise ImportError(
+        "localmodels: the compiled module localmodels._core is missing, so this is an "
+        "unbuilt copy of the package. Build it with `make build` (or the CMake target "
+        "localmodels_python: `cmake --build build --target localmodels_python`) and put "
+        "build/python on PYTHONPATH, or install it with `pip install --no-build-isolation .` "
+        f"({e})") from e
 
 from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error

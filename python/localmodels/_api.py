@@ -5,8 +5,9 @@ dtype=float)``) and handed to the compiled core as the array the MEX plug-in
 would receive for the same problem: float64, Fortran order, the MEX's
 dimensions. Where the caller's array already has that layout (C-ordered
 points, for instance, are the MEX's n-by-N matrix), it is passed as it is,
-without a copy. The core then checks the call as the MEX does, so refusals
-carry the MEX's message and identifier.
+without a copy. The network plug-ins' arrays are first checked against each
+other here, by their numpy shapes; the core then checks the call as the MEX
+does, so its refusals carry the MEX's message and identifier.
 """
 
 import operator
@@ -15,6 +16,7 @@ import numpy as np
 
 from . import _core
 from ._errors import Error
+from ._network import _VALIDITIES, Network
 
 __all__ = ["nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
 
@@ -91,21 +93,118 @@ def _option(x, name, plugin):
     return np.empty((0, 0)) if x is None else _arg(x, name, plugin, _same)
 
 
-def _network(plugin, x, x_view, centres, norm_matrices, consequents, normalize,
-             validity_type, fuzziness):
-    return [
-        _arg(x, "x", plugin, x_view),
-        _arg(centres, "centres", plugin, _points),
-        _arg(norm_matrices, "norm_matrices", plugin, _pages),
-        _arg(consequents, "consequents", plugin, _pages),
-        _option(normalize, "normalize", plugin),
-        _option(validity_type, "validity_type", plugin),
-        _option(fuzziness, "fuzziness", plugin),
-    ]
+def _threads(threads, plugin):
+    """The core's thread request: 0 the default, -1 all cores, else a count."""
+    if threads is None:
+        return 0
+    try:
+        value = operator.index(threads)
+    except TypeError:
+        raise Error("threads must be None, -1 or a positive integer; got "
+                    f"{type(threads).__name__}.", f"{plugin}:badThreads") from None
+    if value != -1 and value < 1:
+        raise Error(f"threads must be None, -1 or a positive integer; got {value}.",
+                    f"{plugin}:badThreads")
+    return min(value, 1024)  # the core's ceiling; it holds any count to the cores
+
+
+def _form(dims):
+    return "(" + ", ".join(map(str, dims)) + ("," if len(dims) == 1 else "") + ")"
+
+
+def _refuse_shape(plugin, name, reason, form, expected, got, hint=""):
+    said = form if expected is None else f"{form} = {_form(expected)}"
+    raise Error(f"{name} must have shape {said}; got {_form(got)}.{hint}", f"{plugin}:{reason}")
+
+
+def _network_shapes(plugin, C, A, T):
+    """n, after checking centres (c, n), norm_matrices (c, n, n), consequents (c, p, n + 1)."""
+    if C.ndim != 2:
+        _refuse_shape(plugin, "centres", "centresShape", "(c, n)", None, C.shape)
+    c, n = C.shape
+    if A.shape != (c, n, n):
+        _refuse_shape(plugin, "norm_matrices", "normMatricesShape", "(c, n, n)", (c, n, n),
+                      A.shape)
+    if T.ndim != 3 or T.shape[0] != c or T.shape[2] != n + 1:
+        _refuse_shape(plugin, "consequents", "consequentsShape", "(c, p, n + 1)",
+                      (c, "p", n + 1), T.shape)
+    return n
+
+
+def _x_shape(plugin, X, form, n):
+    """netsim's points (N, n) (a vector for n = 1; leading axes all points),
+    one point (n,), or a batch of points (N, n)."""
+    if form == "point":
+        if X.shape != (n,):
+            hint = (" For N points, pass batch=True." if X.ndim == 2 and X.shape[1] == n
+                    else "")
+            _refuse_shape(plugin, "x", "xShape", "(n,)", (n,), X.shape, hint)
+        return
+    fits = (X.ndim == 1 and n == 1) if X.ndim < 2 else X.shape[-1] == n
+    if form == "batch":
+        fits = X.ndim == 2 and X.shape[1] == n
+    if not fits:
+        _refuse_shape(plugin, "x", "xShape", "(N, n)", ("N", n), X.shape)
+
+
+def _resolve(plugin, centres, norm_matrices, consequents, normalize, validity, fuzziness):
+    """The network's arrays and options, from a `Network` in place of centres
+    or as given."""
+    if isinstance(centres, Network):
+        if any(v is not None for v in (norm_matrices, consequents, normalize, validity,
+                                       fuzziness)):
+            raise Error(f"{plugin} takes a Network alone, without norm_matrices, consequents "
+                        "or options.", f"{plugin}:networkAndArrays")
+        net = centres
+        return (net.centres, net.norm_matrices, net.consequents, net.normalize, net.validity,
+                net.fuzziness)
+    if norm_matrices is None or consequents is None:
+        raise Error(f"{plugin} needs centres, norm_matrices and consequents, or a Network "
+                    "in place of centres.", f"{plugin}:missingArrays")
+    return centres, norm_matrices, consequents, normalize, validity, fuzziness
+
+
+def _option_words(plugin, normalize, validity):
+    """normalize True/False and validity 'gaussian'/'fuzzy'/'distance' as the
+    plug-ins' numbers; numbers stay as they are."""
+    if isinstance(normalize, (bool, np.bool_)):
+        normalize = 1.0 if normalize else 0.0
+    if isinstance(validity, str):
+        if validity not in _VALIDITIES:
+            raise Error("validity must be 'gaussian', 'fuzzy' or 'distance' (or the plug-ins' "
+                        f"code 1, 2 or 3); got {validity!r}.", f"{plugin}:badValidity")
+        validity = _VALIDITIES.index(validity) + 1
+    return normalize, validity
+
+
+def _network_values(plugin, x, form, centres, norm_matrices, consequents, normalize, validity,
+                    fuzziness):
+    """x, the network's arrays and its three options as arrays, every shape
+    checked; nothing laid out yet."""
+    centres, norm_matrices, consequents, normalize, validity, fuzziness = _resolve(
+        plugin, centres, norm_matrices, consequents, normalize, validity, fuzziness)
+    normalize, validity = _option_words(plugin, normalize, validity)
+    X = _real(x, "x", plugin)
+    C = _real(centres, "centres", plugin)
+    A = _real(norm_matrices, "norm_matrices", plugin)
+    T = _real(consequents, "consequents", plugin)
+    options = [_option(normalize, "normalize", plugin), _option(validity, "validity", plugin),
+               _option(fuzziness, "fuzziness", plugin)]
+    _x_shape(plugin, X, form, _network_shapes(plugin, C, A, T))
+    return X, C, A, T, options
+
+
+def _network(plugin, x, form, *network):
+    """The seven arrays of a network plug-in in the MEX's layout, every shape
+    checked first."""
+    X, C, A, T, options = _network_values(plugin, x, form, *network)
+    view = _same if form == "point" else _points
+    return [_laid_out(view(X)), _laid_out(_points(C)), _laid_out(_pages(A)),
+            _laid_out(_pages(T))] + options
 
 
 def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weights=None, *,
-             return_coefs=False):
+             return_coefs=False, threads=None):
     """Predict a function known through examples by local polynomial fits.
 
     For every query the examples are ordered by their (weighted) city-block
@@ -136,6 +235,10 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
         Non-negative weights of the inputs in the distance. None means all 1.
     return_coefs : bool, default False
         Also return the coefficients of each query's combined fit.
+    threads : int, optional
+        As scipy's ``workers``: None the default (``LOCALMODELS_THREADS``,
+        else as many as the call can use), 1 serial, -1 all cores, k at most
+        k; always held to the cores and the work. Changes no bit.
 
     Returns
     -------
@@ -154,9 +257,8 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
     Notes
     -----
     The distance adds raw coordinate differences: standardise the inputs
-    (and the queries with the same shift and factor) first. Runs on the
-    threads ``LOCALMODELS_THREADS`` allows, without the GIL, and answers
-    Ctrl-C between chunks of queries.
+    (and the queries with the same shift and factor) first. Runs without
+    the GIL and answers Ctrl-C between chunks of queries.
 
     Examples
     --------
@@ -181,16 +283,16 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
             args.append(_arg(1.0, names[i], plugin, _same) if i == 4 else np.empty((0, 0)))
         else:
             args.append(_arg(given[i], names[i], plugin, _same))
-    return _core.nearpoly(args, 2 if return_coefs else 1, _chunk)
+    return _core.nearpoly(args, 2 if return_coefs else 1, _threads(threads, plugin), _chunk)
 
 
-def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
-           fuzziness=2.0):
+def netsim(x, centres, norm_matrices=None, consequents=None, normalize=None, validity=None,
+           fuzziness=None, *, threads=None):
     """Output of a local-model network for a batch of points.
 
     Cluster i has a centre c_i, a symmetric norm matrix A_i and an affine
     local model. With d_i = (x - c_i)' A_i (x - c_i), the validity is
-    exp(-d_i) (type 1) or (d_i + 1e-100)^(-1/(m-1)) (type 2, m the
+    exp(-d_i) (Gaussian) or (d_i + 1e-100)^(-1/(m-1)) (fuzzy, m the
     fuzziness), and the output is the validity-weighted mean of the local
     models (or their weighted sum, without normalising).
 
@@ -198,20 +300,28 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
     ----------
     x : array_like, shape (N, n)
         The points, one per row. A 1-D array is N points of one input.
-    centres : array_like, shape (c, n)
-        One centre per row.
+    centres : array_like, shape (c, n), or Network
+        One centre per row; or a `localmodels.Network`, which then stands
+        for centres, norm_matrices, consequents and the options (leave them
+        out).
     norm_matrices : array_like, shape (c, n, n)
-        ``norm_matrices[i, r, s]`` is entry (r, s) of A_i.
+        ``norm_matrices[i, r, s]`` is entry (r, s) of A_i; only the diagonal
+        and below are read.
     consequents : array_like, shape (c, p, n + 1)
         ``consequents[i, j, k]`` is the slope of output j along input k in
         cluster i; ``k = n`` is the constant term.
-    normalize : float, default 1
-        Nonzero divides the blend by the validity sum. Truncated toward zero.
-    validity_type : float, default 1
-        1 Gaussian, 2 fuzzy inverse distance, anything else the distance
-        itself. Truncated toward zero.
+    normalize : bool, default True
+        Divide the blend by the validity sum. A number is read as the
+        plug-ins read it (nonzero after truncation toward zero).
+    validity : {'gaussian', 'fuzzy', 'distance'}, default 'gaussian'
+        exp(-d), (d + 1e-100)^(-1/(m-1)) or d itself; or the plug-ins' code
+        1, 2 or anything else (truncated toward zero).
     fuzziness : float, default 2.0
         m of the fuzzy validity.
+    threads : int, optional
+        As scipy's ``workers``: None the default (``LOCALMODELS_THREADS``,
+        else as many as the call can use), 1 serial, -1 all cores, k at most
+        k; always held to the cores and the work. Changes no bit.
 
     Returns
     -------
@@ -221,16 +331,15 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
     Raises
     ------
     localmodels.Error
-        For a refused call, with the MEX's message and identifier. The
-        messages speak of the MEX's X, which is ``x.T``: "X must have n
-        rows" means that x must have n columns.
+        For a refused call: an array of the wrong shape (the message names
+        it, with the shapes expected and given), or the MEX's message and
+        identifier.
 
     Notes
     -----
     An option may be None (its default); NaN, infinite or beyond the 32-bit
-    range are refused for ``normalize`` and ``validity_type``. Runs on the
-    threads ``LOCALMODELS_THREADS`` allows, without the GIL, and answers
-    Ctrl-C between chunks of points.
+    range are refused for ``normalize`` and ``validity``. Runs without the
+    GIL and answers Ctrl-C between chunks of points.
 
     Examples
     --------
@@ -242,60 +351,97 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
     >>> models = [[[1.0, 0.0]], [[0.0, 5.0]]]
     >>> localmodels.netsim([[0.5]], centres, norms, models)
     array([[2.75]])
+    >>> net = localmodels.Network(centres, norms, models, validity="fuzzy")
+    >>> localmodels.netsim([[0.25]], net)
+    array([[0.725]])
     """
     plugin = "netsim"
-    args = _network(plugin, x, _points, centres, norm_matrices, consequents, normalize,
-                    validity_type, fuzziness)
-    return _core.netsim(args, _chunk)
+    args = _network(plugin, x, "points", centres, norm_matrices, consequents, normalize,
+                    validity, fuzziness)
+    return _core.netsim(args, _threads(threads, plugin), _chunk)
 
 
-def dmat_inputs(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
-                fuzziness=2.0):
-    """Derivatives of a local-model network's outputs with respect to its inputs.
+def _orient(result, mex_orientation):
+    """The core's Jacobians (…, p, k); the MEX's (…, k, p) as a view."""
+    d, y = result
+    return (np.swapaxes(d, -1, -2) if mex_orientation else d), y
+
+
+def dmat_inputs(x, centres, norm_matrices=None, consequents=None, normalize=None,
+                validity=None, fuzziness=None, *, batch=False, mex_orientation=False,
+                threads=None):
+    """Jacobian of a local-model network's outputs with respect to its inputs.
 
     Parameters
     ----------
-    x : array_like, shape (n,)
-        The point (its first n values are read).
-    centres, norm_matrices, consequents, normalize, validity_type, fuzziness
-        The network and its options, as for `netsim`.
+    x : array_like, shape (n,), or (N, n) with ``batch=True``
+        The point, or N points, one per row.
+    centres, norm_matrices, consequents, normalize, validity, fuzziness
+        The network (or a `localmodels.Network` in place of centres) and its
+        options, as for `netsim`.
+    batch : bool, default False
+        x holds N points; every result gains a leading axis of N, each
+        point's entries bit for bit those of a call at that point alone.
+    mex_orientation : bool, default False
+        Return the MEX's (n, p) (or (N, n, p)) instead: the transpose.
+    threads : int, optional
+        For a batch, as for `netsim`. Changes no bit.
 
     Returns
     -------
-    dx : ndarray, shape (n, p)
-        ``dx[k, j]`` is the derivative of output j with respect to input k.
-        Exact for symmetric norm matrices and the Gaussian or fuzzy
-        validity; zero for the raw distance.
-    y : ndarray, shape (p,)
+    dx : ndarray, shape (p, n), or (N, p, n)
+        ``dx[j, k]`` is the derivative of output j with respect to input k
+        (outputs by inputs, as scipy's Jacobians). Exact for symmetric norm
+        matrices and the Gaussian or fuzzy validity; zero for the raw
+        distance.
+    y : ndarray, shape (p,), or (N, p)
         The outputs at x.
 
     Raises
     ------
     localmodels.Error
-        For a refused call, with the MEX's message and identifier.
+        For a refused call, as for `netsim`; x of another shape than (n,)
+        (or (N, n) with ``batch=True``) is refused.
 
     Examples
     --------
     >>> import localmodels
-    >>> dx, y = localmodels.dmat_inputs([0.5], [[0.0], [1.0]], [[[1.0]], [[1.0]]],
-    ...                                 [[[1.0, 0.0]], [[0.0, 5.0]]])
-    >>> dx, y
+    >>> C, A, T = [[0.0], [1.0]], [[[1.0]], [[1.0]]], [[[1.0, 0.0]], [[0.0, 5.0]]]
+    >>> localmodels.dmat_inputs([0.5], C, A, T)
     (array([[2.75]]), array([2.75]))
+    >>> dx, y = localmodels.dmat_inputs([[0.0], [0.5], [1.0]], C, A, T, batch=True)
+    >>> dx.shape, y.shape
+    ((3, 1, 1), (3, 1))
     """
     plugin = "dmat_inputs"
-    args = _network(plugin, x, _same, centres, norm_matrices, consequents, normalize,
-                    validity_type, fuzziness)
-    return _core.dmat_inputs(args)
+    args = _network(plugin, x, "batch" if batch else "point", centres, norm_matrices,
+                    consequents, normalize, validity, fuzziness)
+    return _orient(_core.dmat_inputs(args, bool(batch), _threads(threads, plugin), _chunk),
+                   mex_orientation)
+
+
+# The parameter groups of dmat_params' selection and their bits.
+_GROUPS = {"centres": 1, "norm_matrices": 2, "consequents": 4, "offsets": 8}
 
 
 def _selection(selection):
     """The selection byte, or -1 for None (all parameters)."""
     if selection is None:
         return -1
+    if isinstance(selection, str):
+        selection = (selection,)
+    if isinstance(selection, (set, frozenset, list, tuple)) and all(
+            isinstance(g, str) for g in selection):
+        unknown = sorted(set(selection) - set(_GROUPS))
+        if unknown:
+            raise Error(f"selection names the groups {sorted(_GROUPS)}; got {unknown[0]!r}.",
+                        "dmat_params:selectionUnknownGroup")
+        return sum(_GROUPS[g] for g in set(selection))
     try:
         value = operator.index(selection)
     except TypeError:
-        raise Error("selection must be an integer from 0 to 255, such as 15; got "
+        raise Error("selection must be a set of parameter groups, such as {'centres', "
+                    "'consequents'}, or an integer from 0 to 255, such as 15; got "
                     f"{type(selection).__name__}.", "dmat_params:selectionNotInteger") from None
     if not 0 <= value <= 255:
         raise Error(f"selection must be an integer from 0 to 255; got {value}.",
@@ -303,53 +449,61 @@ def _selection(selection):
     return value
 
 
-def dmat_params(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
-                fuzziness=2.0, selection=15):
-    """Derivatives of a local-model network's outputs with respect to its parameters.
+def dmat_params(x, centres, norm_matrices=None, consequents=None, normalize=None,
+                validity=None, fuzziness=None, selection=None, *, batch=False,
+                mex_orientation=False, threads=None):
+    """Jacobian of a local-model network's outputs with respect to its parameters.
 
     Parameters
     ----------
-    x : array_like, shape (n,)
-        The point (its first n values are read).
-    centres, norm_matrices, consequents, normalize, validity_type, fuzziness
-        The network and its options, as for `netsim`.
-    selection : int, default 15
-        The parameter groups, a sum of bits: 1 the centres (n c rows), 2 the
-        norm-matrix entries (n n c rows), 4 the consequents ((n + 1) p c
-        rows), 8 makes the offset rows carry their derivatives (else they
-        hold 0). An integer from 0 to 255; None means 15.
+    x : array_like, shape (n,), or (N, n) with ``batch=True``
+        The point, or N points, one per row.
+    centres, norm_matrices, consequents, normalize, validity, fuzziness
+        The network (or a `localmodels.Network` in place of centres) and its
+        options, as for `netsim`.
+    selection : set of str, or int, optional
+        The parameter groups: any of ``'centres'`` (n c parameters),
+        ``'norm_matrices'`` (n n c), ``'consequents'`` ((n + 1) p c) and
+        ``'offsets'`` (the consequents' constant terms carry their
+        derivatives; else they hold 0); or the plug-ins' integer, a sum of
+        the bits 1, 2, 4 and 8, from 0 to 255. None means all four (15).
+    batch, mex_orientation, threads
+        As for `dmat_inputs`.
 
     Returns
     -------
-    dp : ndarray, shape (rows, p)
-        One row per selected parameter, one column per output: the blocks
+    dp : ndarray, shape (p, R), or (N, p, R)
+        One row per output, one column per selected parameter: the blocks
         centres, norm matrices, consequents, each in the MEX's storage order
-        of its array (centre k of cluster i at row k + i n; entry (r, s) of
-        A_i at r + s n + i n n; consequent (j, k, i) at j + k p + i p (n+1)).
-    y : ndarray, shape (p,)
-        The outputs at x (zeros when no row is selected).
+        of its array (centre k of cluster i at k + i n; entry (r, s) of A_i
+        at r + s n + i n n; consequent (j, k, i) at j + k p + i p (n+1)).
+    y : ndarray, shape (p,), or (N, p)
+        The outputs at x (zeros when no parameter is selected).
 
     Raises
     ------
     localmodels.Error
-        For a refused call, with the MEX's message and identifier.
+        For a refused call, as for `dmat_inputs`.
 
     Examples
     --------
     >>> import localmodels
-    >>> dp, y = localmodels.dmat_params([0.5], [[0.0], [1.0]], [[[1.0]], [[1.0]]],
-    ...                                 [[[1.0, 0.0]], [[0.0, 5.0]]])
-    >>> dp.shape   # 2 centre, 2 norm and 4 consequent rows, 1 output
-    (8, 1)
+    >>> C, A, T = [[0.0], [1.0]], [[[1.0]], [[1.0]]], [[[1.0, 0.0]], [[0.0, 5.0]]]
+    >>> dp, y = localmodels.dmat_params([0.5], C, A, T)
+    >>> dp.shape   # 1 output; 2 centre, 2 norm and 4 consequent parameters
+    (1, 8)
+    >>> localmodels.dmat_params([0.5], C, A, T, selection={"consequents", "offsets"})[0].shape
+    (1, 4)
     """
     plugin = "dmat_params"
     byte = _selection(selection)
-    args = _network(plugin, x, _same, centres, norm_matrices, consequents, normalize,
-                    validity_type, fuzziness)
-    return _core.dmat_params(args, byte)
+    args = _network(plugin, x, "batch" if batch else "point", centres, norm_matrices,
+                    consequents, normalize, validity, fuzziness)
+    return _orient(_core.dmat_params(args, byte, bool(batch), _threads(threads, plugin), _chunk),
+                   mex_orientation)
 
 
-def gridval(points, table, *breakpoints):
+def gridval(points, table, *breakpoints, threads=None):
     """Multilinear interpolation in a d-dimensional lookup table.
 
     Parameters
@@ -362,6 +516,8 @@ def gridval(points, table, *breakpoints):
         ``(b1[i1], ..., bd[id])``.
     *breakpoints : array_like, each of shape (Mk,)
         The breakpoints of each dimension, non-decreasing (repeats allowed).
+    threads : int, optional
+        As for `netsim`. Changes no bit.
 
     Returns
     -------
@@ -377,8 +533,7 @@ def gridval(points, table, *breakpoints):
 
     Notes
     -----
-    Runs on the threads ``LOCALMODELS_THREADS`` allows, without the GIL, and
-    answers Ctrl-C between chunks of points.
+    Runs without the GIL and answers Ctrl-C between chunks of points.
 
     Examples
     --------
@@ -391,4 +546,4 @@ def gridval(points, table, *breakpoints):
     args = [_arg(points, "points", plugin, _points), _arg(table, "table", plugin, _same)]
     for k, b in enumerate(breakpoints):
         args.append(_arg(b, f"breakpoints of dimension {k + 1}", plugin, _row))
-    return _core.gridval(args, _chunk)
+    return _core.gridval(args, _threads(threads, plugin), _chunk)

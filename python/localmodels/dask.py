@@ -44,6 +44,7 @@ import dask
 import dask.array as da
 import numpy as np
 
+from . import _api
 from . import gridval as _gridval, nearpoly as _nearpoly, netsim as _netsim
 
 __all__ = ["nearpoly", "netsim", "gridval"]
@@ -286,8 +287,8 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
     return both[:, 0], both[:, 1:]
 
 
-def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
-           fuzziness=2.0, *, chunks=None):
+def netsim(x, centres, norm_matrices=None, consequents=None, normalize=None, validity=None,
+           fuzziness=None, *, chunks=None):
     """`localmodels.netsim` with the points in chunks of rows.
 
     Parameters
@@ -295,9 +296,9 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
     x : dask.array.Array or array_like, shape (N, n)
         The points, one per row, chunked as `nearpoly`'s queries. For a numpy
         array the default chunk is dask's ``"auto"`` size along the rows.
-    centres, norm_matrices, consequents, normalize, validity_type, fuzziness
-        The network and its options, as for `localmodels.netsim`; they go to
-        each worker once.
+    centres, norm_matrices, consequents, normalize, validity, fuzziness
+        The network (or a `localmodels.Network` in place of centres) and its
+        options, as for `localmodels.netsim`; they go to each worker once.
     chunks : int, tuple of ints or "auto", optional
         Rows per chunk.
 
@@ -314,15 +315,26 @@ def netsim(x, centres, norm_matrices, consequents, normalize=1, validity_type=1,
     """
     plugin = "netsim"
     points = _rows(x, chunks, "auto")
+    # The arrays of a Network and the options' words as the numbers the
+    # workers receive.
+    centres, norm_matrices, consequents, normalize, validity, fuzziness = _api._resolve(
+        plugin, centres, norm_matrices, consequents, normalize, validity, fuzziness)
+    normalize, validity = _api._option_words(plugin, normalize, validity)
+    if not any(math.isnan(k) for k in points.shape):
+        # The in-process checks of the whole call, shapes included, on a
+        # stand-in of the points' shape that holds no values.
+        kind = complex if np.iscomplexobj(points) else float
+        _api._network_values(plugin, np.broadcast_to(np.zeros((), kind), points.shape), "points",
+                             centres, norm_matrices, consequents, normalize, validity, fuzziness)
 
     def call(block):
-        return _netsim(block, centres, norm_matrices, consequents, normalize,
-                       validity_type, fuzziness)
+        return _netsim(block, centres, norm_matrices, consequents, normalize, validity,
+                       fuzziness)
 
     p = _probe(call, points).shape[1]
     per_row = _points_per_row(points)
     args = (_floats(centres, "C"), _floats(norm_matrices), _floats(consequents),
-            _floats(normalize), _floats(validity_type), _floats(fuzziness))
+            _floats(normalize), _floats(validity), _floats(fuzziness))
     shared, token = _share(plugin, args)
     return _by_chunk(_netsim_chunk, plugin, token, points, shared, width=p, per_row=per_row)
 

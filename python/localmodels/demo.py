@@ -137,8 +137,8 @@ def _unpack(p, n, c):
 
 
 def _jacobian(net, X):
-    """One row per example: dmat_params' rows for the centres and consequents, and for
-    each norm-matrix entry below the diagonal the sum of its row and its mirror's (the
+    """One row per example: dmat_params' columns for the centres and consequents, and for
+    each norm-matrix entry below the diagonal the sum of its column and its mirror's (the
     pair moves together to keep the matrix symmetric)."""
     N, n = X.shape
     c = len(net["C"])
@@ -146,13 +146,11 @@ def _jacobian(net, X):
     own = np.array([r + s * n for r, s in pairs])
     mirror = np.array([s + r * n for r, s in pairs])
     off = np.array([r != s for r, s in pairs], dtype=float)
-    rows = []
-    for x in X:
-        D = dmat_params(x, net["C"], net["A"], net["T"], 1, 1, 2, 15)[0][:, 0]
-        norms = D[n * c:n * c + n * n * c].reshape(c, n * n)  # entry (r, s) at r + s n
-        paired = norms[:, own] + off * norms[:, mirror]
-        rows.append(np.concatenate([D[:n * c], paired.ravel(), D[n * c + n * n * c:]]))
-    return np.array(rows)
+    D = dmat_params(X, net["C"], net["A"], net["T"], 1, 1, 2, 15, batch=True)[0][:, 0]
+    norms = D[:, n * c:n * c + n * n * c].reshape(N, c, n * n)  # entry (r, s) at r + s n
+    paired = norms[:, :, own] + off * norms[:, :, mirror]
+    return np.concatenate([D[:, :n * c], paired.reshape(N, -1), D[:, n * c + n * n * c:]],
+                          axis=1)
 
 
 def _positive_definite(A):
@@ -243,7 +241,7 @@ def identify(**options):
     # Linearisation at two operating points, against the plant's Jacobian.
     points = np.array([[0.5, 0.5, 0.0], [1.5, 1.0, 0.5]])
     J_plant = plant_step(points)[1]
-    J_net = np.array([dmat_inputs(p, net["C"], net["A"], net["T"])[0][:, 0] for p in points])
+    J_net = dmat_inputs(points, net["C"], net["A"], net["T"], batch=True)[0][:, 0]
 
     # Speed of a deployed evaluation: many points at once.
     Q = lo + (hi - lo) * rng.random((20000, 3))

@@ -88,10 +88,7 @@ class LocalModelNetworkRegressor(RegressorMixin, BaseEstimator):
     def predict(self, X):
         check_is_fitted(self, "network_")
         X = self._validate_data(X, reset=False, dtype=np.float64)
-        net = self.network_
-        y = _api.netsim(X, net.centres, net.norm_matrices, net.consequents, int(net.normalize),
-                        net.validity_type, net.fuzziness)
-        y = np.asarray(y).reshape(X.shape[0], -1)
+        y = _api.netsim(X, self.network_).reshape(X.shape[0], -1)
         return y[:, 0] if self._flat else y
 
 

@@ -88,6 +88,56 @@ TEST(Threads, TheEnvironmentSetsTheCountHeldToTheCoresAndTheWork)
     EXPECT_EQ(th::count_for(1000000, 1e6), cores);
 }
 
+TEST(Threads, AnAskedCountTakesThePlaceOfTheEnvironment)
+{
+    const int cores = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    ::setenv("LOCALMODELS_THREADS", "1", 1);
+    EXPECT_EQ(th::count_for(1000000, 1e9, 2), std::min(2, cores));
+    EXPECT_EQ(th::count_for(1000000, 1e9, th::all_cores), cores);
+    EXPECT_EQ(th::count_for(1000000, 1e9, th::from_environment), 1);
+    EXPECT_EQ(th::count_for(1000000, 1e9, 999999), cores);                 // held to the cores
+    EXPECT_EQ(th::count_for(50, 1e3, th::all_cores), std::min(5, cores));  // and the work
+    EXPECT_EQ(th::count_for(3, 1e9, 64), std::min(3, cores));              // and the items
+    ::unsetenv("LOCALMODELS_THREADS");
+    EXPECT_EQ(th::count_for(1000000, 1e9, 1), 1);
+}
+
+// Each point of a batch of derivatives is the one-point call's, for any
+// thread count and split.
+TEST(Threads, BatchedDerivativesAreTheOnePointCalls)
+{
+    for (int trial = 0; trial < 12; ++trial) {
+        const int n = 1 + trial % 3, p = 1 + trial % 2, c = 1 + trial % 4, N = 1 + 13 * trial % 40;
+        std::vector<double> C = noise(n * c, trial), T = noise(p * (n + 1) * c, trial + 50),
+                            A(n * n * c, 0.0), X = noise(n * N, trial + 99);
+        for (int i = 0; i < c; ++i)
+            for (int k = 0; k < n; ++k) A[k + k * n + i * n * n] = 0.5 + 0.1 * k;
+        const net::view v{C.data(), A.data(), T.data(), n, p, c};
+        const net::options o{trial % 2,
+                             trial % 3 == 0 ? net::validity::fuzzy : net::validity::gaussian, 1.7};
+        const unsigned selection = 1 + trial % 15;
+        const std::size_t R = static_cast<std::size_t>(net::selected_rows(n, p, c, selection));
+        const std::size_t each = net::parameter_derivatives_workspace_size(v);
+        std::vector<double> one_point;
+        std::vector<unsigned char> ws(each);
+        for (int t = 0; t < N; ++t) {
+            std::vector<double> d(R * p, 0.0), y(p, 0.0);
+            net::parameter_derivatives(d.data(), y.data(), X.data() + t * n, v, o, selection,
+                                       ws.data(), ws.size());
+            one_point.insert(one_point.end(), d.begin(), d.end());
+        }
+        expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
+            std::vector<double> out(R * p * N, 0.0), y(static_cast<std::size_t>(p) * N);
+            std::vector<unsigned char> mem(each * threads);
+            for (auto r : rs)
+                net::parameter_derivatives_at(out.data(), y.data(), X.data(), v, o, selection,
+                                              r.first, r.second, threads, mem.data(), mem.size());
+            EXPECT_TRUE(same_bits(out, one_point));
+            return out;
+        });
+    }
+}
+
 TEST(Threads, NetsimGivesTheSameBitsForAnyThreadsAndRanges)
 {
     for (int trial = 0; trial < 20; ++trial) {

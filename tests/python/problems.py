@@ -6,6 +6,10 @@ from the package: points as rows are the MEX's points as columns (x.T),
 ``T(j, k, i)``, vectors are columns (breakpoints rows), options are 1-by-1
 doubles and the selection a uint8 scalar. The problems include refusals,
 NaN and infinite values, ties, edge options and empty sizes.
+
+The package refuses network arrays of another shape than their numpy shapes
+before the core sees them, with its own identifier: such a problem names it
+in ``python_refusal`` (the MEX refuses it too, for its own reason).
 """
 
 import numpy as np
@@ -14,8 +18,9 @@ PLUGINS = ["nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
 
 
 class Problem:
-    def __init__(self, plugin, args, kwargs, mex_args, nargout):
+    def __init__(self, plugin, args, kwargs, mex_args, nargout, python_refusal=None):
         self.plugin = plugin
+        self.python_refusal = python_refusal  # "<plugin>:<reason>" of a shape refusal
         self.args = args
         self.kwargs = kwargs
         self.mex_args = mex_args  # [(class, array)], class "double" or "uint8"
@@ -44,8 +49,8 @@ def mex_outputs(plugin, result):
         return [result.reshape(-1, 1)]
     if plugin == "netsim":
         return [result.T]
-    if plugin in ("dmat_inputs", "dmat_params"):
-        return [result[0], result[1].reshape(-1, 1)]
+    if plugin in ("dmat_inputs", "dmat_params"):  # the MEX's is the transposed Jacobian
+        return [result[0].T, result[1].reshape(-1, 1)]
     return [result.reshape(1, -1)]
 
 
@@ -190,15 +195,17 @@ def mex_options(opts):
 
 
 def broken_network(rng, n, c, p, centres, norms, consequents):
-    """Now and then a network whose arrays are too small."""
+    """Now and then a network whose arrays are too small, and the reason the
+    package gives."""
     r = rng.random()
     if r < 0.03:
-        norms = norms[:, :, : n - 1] if n > 1 else norms[:0]
-    elif r < 0.06:
-        consequents = consequents[:, :, :n]
-    elif r < 0.08:
-        centres = centres.reshape(1, c, n)[:0]  # an empty trailing dimension
-    return centres, norms, consequents
+        return centres, (norms[:, :, : n - 1] if n > 1 else norms[:0]), consequents, \
+            "normMatricesShape"
+    if r < 0.06:
+        return centres, norms, consequents[:, :, :n], "consequentsShape"
+    if r < 0.08:  # an empty trailing dimension
+        return centres.reshape(1, c, n)[:0], norms, consequents, "centresShape"
+    return centres, norms, consequents, None
 
 
 def netsim_problem(rng):
@@ -209,9 +216,12 @@ def netsim_problem(rng):
         x[0] = centres[rng.integers(c)]  # at a centre
     if N and rng.random() < 0.2:
         x[rng.integers(N), rng.integers(n)] = rng.choice([np.nan, np.inf, 1e200])
-    if rng.random() < 0.04:
+    wide = rng.random() < 0.04
+    if wide:
         x = rng.normal(size=(max(N, 1), n + 1))  # a column too many
-    centres, norms, consequents = broken_network(rng, n, c, p, centres, norms, consequents)
+    centres, norms, consequents, broken = broken_network(rng, n, c, p, centres, norms,
+                                                         consequents)
+    refusal = broken or ("xShape" if wide else None)
     opts = options(rng)
     py_x = shuffled_layout(rng, x) if rng.random() < 0.3 else x
     if n == 1 and x.shape[1:] == (1,) and rng.random() < 0.3:
@@ -219,10 +229,12 @@ def netsim_problem(rng):
     args = [py_x, shuffled_layout(rng, centres), shuffled_layout(rng, norms),
             shuffled_layout(rng, consequents)]
     mex = [d(x.T)] + mex_network(centres, norms, consequents) + mex_options(opts)
-    return Problem("netsim", args + opts, {}, mex, 1)
+    return Problem("netsim", args + opts, {}, mex, 1, refusal and "netsim:" + refusal)
 
 
 def point(rng, n, centres):
+    """The MEX's point, the package's (of shape (n,): the MEX reads the first n
+    values) and whether the package refuses it by its shape."""
     x = rng.normal(size=n) * 1.5
     r = rng.random()
     if r < 0.2:
@@ -230,31 +242,37 @@ def point(rng, n, centres):
     elif r < 0.3:
         x[rng.integers(n)] = rng.choice([np.nan, np.inf])
     elif r < 0.35:
-        x = np.r_[x, rng.normal(size=2)]  # values after the first n are not read
+        return np.r_[x, rng.normal(size=2)], x, False  # values after the first n unread
     elif r < 0.38:
         x = x[: n - 1]
-    return x
+        return x, x, True
+    return x, x, False
 
 
 def dmat_inputs_problem(rng):
     n, c, p, centres, norms, consequents = network(rng)
-    x = point(rng, n, centres)
-    centres, norms, consequents = broken_network(rng, n, c, p, centres, norms, consequents)
+    x, py_x, short = point(rng, n, centres)
+    centres, norms, consequents, broken = broken_network(rng, n, c, p, centres, norms,
+                                                         consequents)
+    refusal = broken or ("xShape" if short else None)
     opts = options(rng)
     mex = [d(column(x))] + mex_network(centres, norms, consequents) + mex_options(opts)
-    return Problem("dmat_inputs", [x, centres, norms, consequents] + opts, {}, mex, 2)
+    return Problem("dmat_inputs", [py_x, centres, norms, consequents] + opts, {}, mex, 2,
+                   refusal and "dmat_inputs:" + refusal)
 
 
 def dmat_params_problem(rng, selection):
     n, c, p, centres, norms, consequents = network(rng)
-    x = point(rng, n, centres)
-    centres, norms, consequents = broken_network(rng, n, c, p, centres, norms, consequents)
+    x, py_x, short = point(rng, n, centres)
+    centres, norms, consequents, broken = broken_network(rng, n, c, p, centres, norms,
+                                                         consequents)
+    refusal = broken or ("xShape" if short else None)
     opts = options(rng)
     mex = [d(column(x))] + mex_network(centres, norms, consequents) + mex_options(opts)
     if selection is not None:
         mex.append(("uint8", np.full((1, 1), float(selection))))
-    args = [x, centres, norms, consequents] + opts + [selection]
-    return Problem("dmat_params", args, {}, mex, 2)
+    args = [py_x, centres, norms, consequents] + opts + [selection]
+    return Problem("dmat_params", args, {}, mex, 2, refusal and "dmat_params:" + refusal)
 
 
 # ---------------------------------------------------------------------------

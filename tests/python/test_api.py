@@ -40,11 +40,11 @@ def test_shapes_of_every_function():
     centres, norms, cons = random_network(rng)
     assert lm.netsim(rng.normal(size=(9, 3)), centres, norms, cons).shape == (9, 2)
     dx, y = lm.dmat_inputs(rng.normal(size=3), centres, norms, cons)
-    assert dx.shape == (3, 2) and y.shape == (2,)
+    assert dx.shape == (2, 3) and y.shape == (2,)  # outputs by inputs
     dp, y = lm.dmat_params(rng.normal(size=3), centres, norms, cons)
-    assert dp.shape == (3 * 4 + 9 * 4 + 4 * 2 * 4, 2) and y.shape == (2,)
+    assert dp.shape == (2, 3 * 4 + 9 * 4 + 4 * 2 * 4) and y.shape == (2,)
     dp, _ = lm.dmat_params(rng.normal(size=3), centres, norms, cons, selection=4 + 8)
-    assert dp.shape == (4 * 2 * 4, 2)
+    assert dp.shape == (2, 4 * 2 * 4)
     v = lm.gridval(rng.normal(size=(11, 2)), np.ones((3, 4)), [0, 1, 2], [0, 1, 2, 3])
     assert v.shape == (11,)
 
@@ -54,7 +54,7 @@ def test_the_documented_network_example():
     assert lm.netsim([[0.5]], C, A, T)[0, 0] == 2.7500000000000004
     dx, y = lm.dmat_inputs([0.5], C, A, T)
     assert dx[0, 0] == 2.7500000000000004 and y[0] == 2.7500000000000004
-    assert lm.dmat_params([0.5], C, A, T)[0].shape == (8, 1)
+    assert lm.dmat_params([0.5], C, A, T)[0].shape == (1, 8)
 
 
 def test_points_as_rows_are_the_mex_points_as_columns():

@@ -5,8 +5,10 @@ oddity with the result it gives.
 Rows a Python call cannot reach: the argument counts and output counts
 (Python's own signature checks them), classes other than double (every
 argument is converted to float64 first), the MEX's forms of the selection
-(it is a Python integer here), and more than 2147483647 selected rows (the
-arrays that would need cannot be formed).
+(it is a Python integer or a set of names here), the network arrays too
+small for n and c and a point X shorter than n (the wrappers refuse every
+network array of another shape than its numpy shape, first), and more than
+2147483647 selected rows (the arrays that would need cannot be formed).
 """
 
 import numpy as np
@@ -35,13 +37,15 @@ REFUSALS = [
      "queries has a dimension larger than 2147483647.", "gridval:dimensionTooLarge"),
     ("dimension beyond 32 bits", lambda: lm.nearpoly(EMPTY_HUGE, [], EMPTY_HUGE, ID),
      "data_x has a dimension larger than 2147483647.", "nearpoly:dimensionTooLarge"),
-    ("dimension beyond 32 bits", lambda: lm.netsim([[0.5]], np.empty((HUGE, 0)), A, T),
+    ("dimension beyond 32 bits",
+     lambda: lm.netsim(np.zeros((1, 0)), np.empty((HUGE, 0)), np.empty((HUGE, 0, 0)),
+                       np.empty((HUGE, 0, 1))),
      "centres has a dimension larger than 2147483647.", "netsim:dimensionTooLarge"),
     ("more than 2^31 - 1 elements",
      lambda: lm.gridval(np.broadcast_to(0.0, (HUGE, 1)), [1.0, 2.0], [0.0, 1.0]),
      "queries has more than 2147483647 elements.", "gridval:tooManyElements"),
     ("more than 2^31 - 1 elements",
-     lambda: lm.dmat_params(np.broadcast_to(np.int8(1), (HUGE,)), C, A, T),
+     lambda: lm.dmat_params(np.broadcast_to(np.int8(1), (HUGE, 1)), C, A, T, batch=True),
      "X has more than 2147483647 elements.", "dmat_params:tooManyElements"),
     ("more than 2^31 - 1 elements",
      lambda: lm.nearpoly(X, Y, Q, ID, np.broadcast_to(1.0, (HUGE + 5,))),
@@ -86,21 +90,59 @@ REFUSALS = [
     ("infinity in data_y", lambda: lm.nearpoly(X, np.r_[Y[:11], -np.inf], Q, ID),
      "data_y must not contain NaN or infinite values.", "nearpoly:dataYNotFinite"),
     # netsim
-    ("X rows other than n", lambda: lm.netsim([[0.5, 1.0]], C, A, T),
-     "X must have n = 1 rows, one per input (the rows of centres).", "netsim:xRows"),
-    # dmat_inputs, dmat_params
-    ("X shorter than n", lambda: lm.dmat_inputs([], C, A, T),
-     "X must hold at least n = 1 values.", "dmat_inputs:xTooShort"),
-    ("X shorter than n", lambda: lm.dmat_params(np.zeros(0), C, A, T),
-     "X must hold at least n = 1 values.", "dmat_params:xTooShort"),
-    # network
-    ("centres with an empty trailing dimension",
-     lambda: lm.netsim([[0.5]], np.zeros((0, 2, 1)), A, T),
-     "centres must hold at least n*c = 2 values.", "netsim:centresTooSmall"),
+    # The shapes of the network functions' arrays, checked against each other
+    # before the core sees them.
+    ("x without n columns", lambda: lm.netsim([[0.5, 1.0]], C, A, T),
+     "x must have shape (N, n) = (N, 1); got (1, 2).", "netsim:xShape"),
+    ("no points of another width", lambda: lm.netsim(np.zeros((0, 7)), C, A, T),
+     "x must have shape (N, n) = (N, 1); got (0, 7).", "netsim:xShape"),
+    ("x shorter than n", lambda: lm.dmat_inputs([], C, A, T),
+     "x must have shape (n,) = (1,); got (0,).", "dmat_inputs:xShape"),
+    ("x longer than n", lambda: lm.dmat_params([0.5, 1.0], C, A, T),
+     "x must have shape (n,) = (1,); got (2,).", "dmat_params:xShape"),
+    ("a batch to a one-point call", lambda: lm.dmat_inputs(np.zeros((3, 1)), C, A, T),
+     "x must have shape (n,) = (1,); got (3, 1). For N points, pass batch=True.",
+     "dmat_inputs:xShape"),
+    ("one point as a batch", lambda: lm.dmat_params([0.5], C, A, T, batch=True),
+     "x must have shape (N, n) = (N, 1); got (1,).", "dmat_params:xShape"),
+    ("centres not 2-D", lambda: lm.netsim([[0.5]], np.zeros((0, 2, 1)), A, T),
+     "centres must have shape (c, n); got (0, 2, 1).", "netsim:centresShape"),
+    ("too few centres", lambda: lm.netsim([[0.5]], C[:1], A, T),
+     "norm_matrices must have shape (c, n, n) = (1, 1, 1); got (2, 1, 1).",
+     "netsim:normMatricesShape"),
     ("norm_matrices too small", lambda: lm.dmat_inputs([0.5], C, [[[1.0]]], T),
-     "norm_matrices must hold at least n*n*c = 2 values.", "dmat_inputs:normMatricesTooSmall"),
+     "norm_matrices must have shape (c, n, n) = (2, 1, 1); got (1, 1, 1).",
+     "dmat_inputs:normMatricesShape"),
+    ("norm_matrices as (n, n, c)",
+     lambda: lm.netsim(np.zeros((1, 3)), np.zeros((4, 3)), np.zeros((3, 3, 4)),
+                       np.zeros((4, 1, 4))),
+     "norm_matrices must have shape (c, n, n) = (4, 3, 3); got (3, 3, 4).",
+     "netsim:normMatricesShape"),
     ("consequents too small", lambda: lm.dmat_params([0.5], C, A, [[[1.0, 0.0]]]),
-     "consequents must hold at least p*(n+1)*c = 4 values.", "dmat_params:consequentsTooSmall"),
+     "consequents must have shape (c, p, n + 1) = (2, p, 2); got (1, 1, 2).",
+     "dmat_params:consequentsShape"),
+    ("consequents as (p, n + 1, c)", lambda: lm.netsim([[0.5]], C, A, np.zeros((1, 2, 2))),
+     "consequents must have shape (c, p, n + 1) = (2, p, 2); got (1, 2, 2).",
+     "netsim:consequentsShape"),
+    ("norm_matrices left out", lambda: lm.netsim([[0.5]], C),
+     "netsim needs centres, norm_matrices and consequents, or a Network in place of centres.",
+     "netsim:missingArrays"),
+    ("a Network and arrays", lambda: lm.netsim([[0.5]], lm.Network(C, A, T), A),
+     "netsim takes a Network alone, without norm_matrices, consequents or options.",
+     "netsim:networkAndArrays"),
+    ("a Network and an option", lambda: lm.dmat_inputs([0.5], lm.Network(C, A, T),
+                                                       validity="fuzzy"),
+     "dmat_inputs takes a Network alone, without norm_matrices, consequents or options.",
+     "dmat_inputs:networkAndArrays"),
+    ("validity unknown", lambda: lm.netsim([[0.5]], C, A, T, validity="gauss"),
+     "validity must be 'gaussian', 'fuzzy' or 'distance' (or the plug-ins' code 1, 2 or 3); "
+     "got 'gauss'.", "netsim:badValidity"),
+    ("threads 0", lambda: lm.netsim([[0.5]], C, A, T, threads=0),
+     "threads must be None, -1 or a positive integer; got 0.", "netsim:badThreads"),
+    ("threads -2", lambda: lm.gridval([[0.5]], [1.0, 2.0], [0.0, 1.0], threads=-2),
+     "threads must be None, -1 or a positive integer; got -2.", "gridval:badThreads"),
+    ("threads 1.5", lambda: lm.nearpoly(X, Y, Q, ID, threads=1.5),
+     "threads must be None, -1 or a positive integer; got float.", "nearpoly:badThreads"),
     ("normalize NaN", lambda: lm.netsim([[0.5]], C, A, T, np.nan),
      "normalize must be a finite number within the 32-bit integer range.",
      "netsim:normalizeOutOfRange"),
@@ -197,14 +239,15 @@ def test_empty_option_is_the_default():
 def test_other_validity_types_use_the_raw_distance():
     dx, y = lm.dmat_inputs([0.5], C, A, T, 1, 3)
     assert np.array_equal(dx, np.zeros((1, 1)))
+    assert np.array_equal(lm.dmat_inputs([0.5], C, A, T, 1, "distance")[0], dx)
     dp, _ = lm.dmat_params([0.5], C, A, T, 1, 7)
-    assert np.array_equal(dp[:4], np.zeros((4, 1)))  # the centre and norm rows
+    assert np.array_equal(dp[:, :4], np.zeros((1, 4)))  # the centre and norm columns
 
 
 def test_a_selection_without_rows():
     for selection in (0, 8):
         dp, y = lm.dmat_params([0.5], C, A, T, 1, 1, 2, selection)
-        assert dp.shape == (0, 1)
+        assert dp.shape == (1, 0)
         assert np.array_equal(y, np.zeros(1))
 
 
@@ -221,7 +264,8 @@ def test_the_refusals_of_the_python_front_end():
     with pytest.raises(lm.Error) as info:
         lm.netsim([[0.5]], C, A, T, 1, 1, 2 + 1j)
     assert info.value.identifier == "netsim:complexInput"
-    for bad, identifier in [(15.0, "selectionNotInteger"), ("15", "selectionNotInteger"),
+    for bad, identifier in [(15.0, "selectionNotInteger"), ("15", "selectionUnknownGroup"),
+                            ({"centres", "offset"}, "selectionUnknownGroup"),
                             ([15], "selectionNotInteger"), (256, "selectionOutOfRange"),
                             (-1, "selectionOutOfRange")]:
         with pytest.raises(lm.Error) as info:

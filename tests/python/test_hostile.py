@@ -136,11 +136,14 @@ def test_empty_sizes():
     y, c = lm.nearpoly(X, Y, np.zeros((0, 1)), ID, return_coefs=True)
     assert c.shape == (0, 3)
     assert lm.netsim(np.zeros((0, 1)), C, A, T).shape == (0, 1)
-    assert lm.netsim(np.zeros((0, 7)), C, A, T).shape == (0, 1)  # no points: any width
+    with pytest.raises(lm.Error, match=r"x must have shape \(N, n\)"):
+        lm.netsim(np.zeros((0, 7)), C, A, T)  # no points, but of another width
     assert lm.gridval(np.zeros((0, 1)), [1.0, 2.0], [0.0, 1.0]).shape == (0,)
     assert lm.gridval(np.zeros((0, 5)), [1.0, 2.0], [0.0, 1.0]).shape == (0,)
-    dp, y = lm.dmat_params([0.5], np.zeros((0, 1)), np.zeros(0), np.zeros((0, 1, 2)))
-    assert dp.shape == (0, 1) and y.shape == (1,)
+    dp, y = lm.dmat_params([0.5], np.zeros((0, 1)), np.zeros((0, 1, 1)), np.zeros((0, 1, 2)))
+    assert dp.shape == (1, 0) and y.shape == (1,)
+    dp, y = lm.dmat_params(np.zeros((0, 1)), C, A, T, batch=True)
+    assert dp.shape == (0, 1, 8) and y.shape == (0, 1)
 
 
 def test_many_breakpoint_inputs():
@@ -150,12 +153,12 @@ def test_many_breakpoint_inputs():
 
 def test_the_compiled_module_refuses_what_the_wrappers_never_pass():
     with pytest.raises(TypeError):
-        _core.gridval([1.0, 2.0], 0)
+        _core.gridval([1.0, 2.0], 0, 0)
     with pytest.raises(TypeError):  # C order where Fortran order is read
-        _core.gridval([np.ones((2, 3)), np.ones((1, 1)), np.ones((1, 1))], 0)
+        _core.gridval([np.ones((2, 3)), np.ones((1, 1)), np.ones((1, 1))], 0, 0)
     with pytest.raises(TypeError):
-        _core.netsim([np.ones((1, 1), dtype=np.float32)] * 7, 0)
+        _core.netsim([np.ones((1, 1), dtype=np.float32)] * 7, 0, 0)
     with pytest.raises(TypeError):
-        _core.dmat_params([np.ones((1, 1))] * 3, 15)
+        _core.dmat_params([np.ones((1, 1))] * 3, 15, False, 0, 0)
     with pytest.raises(TypeError):
-        _core.nearpoly(None, 1, 0)
+        _core.nearpoly(None, 1, 0, 0)

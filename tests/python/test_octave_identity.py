@@ -1,6 +1,8 @@
 """The package against the built .mex files in one Octave run: a few hundred
 random problems of every plug-in, every output compared bit for bit (NaN
-positions and payloads included), every refusal by message and identifier.
+positions and payloads included), every refusal by message and identifier;
+the network arrays the package refuses by their shapes, refused by the MEX
+as well.
 """
 
 import os
@@ -45,6 +47,10 @@ def bits(a):
 
 def differences(pr, m, p):
     """What differs between the MEX's answer m and the package's p."""
+    if pr.python_refusal:
+        if p[0] != "error" or p[1] != pr.python_refusal:
+            return f"Python {p}, not the shape refusal {pr.python_refusal}"
+        return None if m[0] == "error" else f"the MEX answers what Python refuses: {p}"
     if m[0] != p[0]:
         return f"MEX {m[0]} {m[1:] if m[0] == 'error' else ''}, Python {p[0]} " \
                f"{p[1:] if p[0] == 'error' else ''}"

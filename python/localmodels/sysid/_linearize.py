@@ -19,10 +19,7 @@ def _operating_regressor(model, u0, y0):
 def _gradient(model, phi):
     """(p, n) derivatives of the one-step outputs at phi, and the outputs."""
     if model.kind in ("arx", "network"):
-        net = model.network
-        d, y = _api.dmat_inputs(phi, net.centres, net.norm_matrices, net.consequents,
-                                int(net.normalize), net.validity_type, net.fuzziness)
-        return np.asarray(d).reshape(phi.size, -1).T, np.asarray(y).ravel()
+        return _api.dmat_inputs(phi, model.network)
     # nearpoly and tables: central differences over a thousandth of each
     # regressor's range (tables are linear inside a cell).
     span = model.regressor_range[1] - model.regressor_range[0]

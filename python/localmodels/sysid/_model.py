@@ -52,10 +52,7 @@ class Model:
         """The model's outputs (rows, p) at the regressors phi (rows, n)."""
         phi = np.asarray(phi, dtype=float).reshape(-1, self.orders.n)
         if self.kind in ("arx", "network"):
-            net = self.network
-            y = _api.netsim(phi, net.centres, net.norm_matrices, net.consequents,
-                            int(net.normalize), net.validity_type, net.fuzziness)
-            return np.asarray(y).reshape(phi.shape[0], -1)
+            return _api.netsim(phi, self.network).reshape(phi.shape[0], -1)
         if self.kind == "nearpoly":
             e = self.examples
             y = _api.nearpoly(e.data_x, e.data_y, phi, e.id_par, e.comb_par, e.cov_init,
