@@ -15,6 +15,18 @@
 % Dynamic models
 %   narx_simulate - Free-run simulation of a NARX model (network, nearpoly or table).
 %
+% System identification (M-files over the plug-ins; signals a column per sample)
+%   narx_regressors - Regressors and targets of NARX orders from input/output records.
+%   lm_fit          - Fit a NARX model ('arx', 'network' or 'nearpoly') to input/output records.
+%   lm_simulate     - Free-run simulation of a NARX model: each output from the model's earlier outputs.
+%   lm_predict      - k-step-ahead predictions of a NARX model from measured records.
+%   lm_compare      - RMSE, normalised RMSE, fit and R^2 of model outputs against measured ones.
+%   lm_linearize    - The linear ARX and state-space model of a NARX model at an operating point.
+%   lm_table        - A GRIDVAL lookup table of any NARX model, with its largest error.
+%   lm_tune         - Choose a model's settings by its error on records it was not fitted to.
+%   lm_save         - Write a NARX model to a plain .mat file that LM_LOAD reads back exactly.
+%   lm_load         - Read a NARX model written by LM_SAVE.
+%
 % nearpoly takes one point per row; netsim and gridval one per column;
 % dmat_inputs and dmat_params a single point. Each function's help has the
 % table of the inputs' and outputs' orientation.

@@ -15,6 +15,10 @@ sed -e "s/@VERSION@/$version/" -e "s/@DATE@/$(date -u +%Y-%m-%d)/" \
 cp "$root/tools/octave_package/INDEX" "$pkg/INDEX"
 cp "$root/LICENSE" "$pkg/COPYING"
 cp "$root"/mex/*.m "$pkg/src/help/"
+# The identification functions are plain M-files: inst/, helpers in inst/private/.
+mkdir -p "$pkg/inst/private"
+cp "$root"/sysid/*.m "$pkg/inst/"
+cp "$root"/sysid/private/*.m "$pkg/inst/private/"
 cp "$root/tools/octave_package/Makefile.src" "$pkg/src/Makefile"
 cp "$root"/mex/*.cpp "$root"/mex/*.h "$root/mex/sources.txt" "$pkg/src/mex/"
 (cd "$root" && find core -name '*.cpp' -o -name '*.h') | while read -r f; do

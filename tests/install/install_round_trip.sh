@@ -9,7 +9,7 @@ prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" > /dev/null
 for f in nearpoly.mex gridval.mex netsim.mex dmat_inputs.mex dmat_params.mex \
-         lmn_train.mex nearpoly.m lmn_train.m Contents.m; do
+         lmn_train.mex nearpoly.m lmn_train.m Contents.m lm_fit.m private/model_step.m; do
   test -f "$prefix/share/localmodels/octave/$f" || { echo "missing $f"; exit 1; }
 done
 cmake -S "$source/tests/install/consumer" -B "$prefix/consumer" \

@@ -25,7 +25,8 @@ function test_help_examples(folder)
 %   It also checks that Contents.m, beside the help files in mex/, gives
 %   each plug-in the first line of its help.
 names = {'nearpoly', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'narx_simulate', ...
-         'lmn_train'};
+         'lmn_train', 'narx_regressors', 'lm_fit', 'lm_simulate', 'lm_predict', 'lm_compare', ...
+         'lm_linearize', 'lm_table', 'lm_tune', 'lm_save', 'lm_load'};
 failures = {};
 root = fileparts(fileparts(fileparts(mfilename('fullpath'))));
 contents = strrep(fileread(fullfile(root, 'mex', 'Contents.m')), sprintf('\r'), '');
@@ -40,7 +41,7 @@ for i = 1:numel(names)
     where = folder;
   end
   file = fullfile(where, [names{i} '.m']);
-  first = regexp(fileread(file), ['^% ' upper(names{i}) '  ([^\n\r]*)'], 'tokens', 'once');
+  first = regexp(help_text(file), ['^% ' upper(names{i}) '  ([^\n\r]*)'], 'tokens', 'once');
   listed = regexp(contents, ['\n%\s+' names{i} '\s+- ([^\n]*)'], 'tokens', 'once');
   if isempty(first) || isempty(listed) || ~strcmp(first{1}, listed{1})
     failures{end + 1} = sprintf('%s: its first line is not the one Contents.m gives it', file);
@@ -72,8 +73,7 @@ end
 function examples = read_examples(file)
 % The examples of the help text (the leading comment block) of FILE: a cell
 % of steps, each a struct with the line number, the code and the comment.
-text = strrep(fileread(file), sprintf('\r'), '');
-lines = strsplit(text, sprintf('\n'));
+lines = strsplit(help_text(file), sprintf('\n'));
 examples = {};
 current = [];
 inside = false;
@@ -122,6 +122,15 @@ for k = 1:numel(lines)
 end
 if inside && ~isempty(current)
   examples{end + 1} = current;
+end
+end
+
+function text = help_text(file)
+% The text of FILE from its help block on: a function file's first line,
+% its declaration, is left out (the plug-ins' help files have none).
+text = strrep(fileread(file), sprintf('\r'), '');
+if strncmp(text, 'function', 8)
+  text = regexprep(text, '^[^\n]*\n', '', 'once');
 end
 end
 

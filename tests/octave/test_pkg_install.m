@@ -11,6 +11,8 @@ function test_pkg_install(tarball, build_dir)
   installed = capture_outputs();
   assert(~isempty(strfind(help('gridval'), 'Multilinear interpolation')));
   assert(isempty(strfind(which('gridval'), build_dir)));
+  assert(isempty(strfind(which('lm_fit'), build_dir)));
+  assert(~isempty(strfind(help('lm_fit'), 'Fit a NARX model')));
   pkg('unload', 'localmodels');
 
   addpath(build_dir);
@@ -49,5 +51,12 @@ function out = capture_outputs()
   g = gridval([rand(2, 9), [-1; 2]], t, [0 0.3 0.6 1], [0 0.5 1]);
   s1 = narx_simulate(rand(1, 20), rand(2, 1), [1 0], 1, 1, [], 'network', C, A, T, 1, 2, 1.5);
   s2 = narx_simulate(rand(1, 20), 0.5, 1, 1, 0, [0; 1], 'nearpoly', x, y, [1; 1; 1]);
-  out = {p, c, Y1, Y2, dx, y1, dp, y2, g, s1, s2};
+  % The identification M-files, with their helpers in private/.
+  us = rand(1, 60);
+  ys = filter([0 0.5], [1 -0.7], us) + 0.1 * us .^ 2;
+  net = lm_fit(us, ys, 1, 1, 1, 'network', 'max_models', 3);
+  near = lm_fit(us, ys, 1, 1, 'nearpoly');
+  s3 = lm_simulate(net, us, ys);
+  s4 = lm_predict(near, us, ys, 2);
+  out = {p, c, Y1, Y2, dx, y1, dp, y2, g, s1, s2, net.network.consequents, s3, s4};
 end
