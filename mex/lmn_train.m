@@ -12,7 +12,9 @@
 %   refits all local models for each candidate and keeps the split with the
 %   best criterion. Validities are normalised Gaussians: centre at the middle
 %   of the cell, standard deviation WIDTH_FACTOR times the cell's extent per
-%   partition input, that is a diagonal norm matrix of 1/(2 sigma^2). Each
+%   partition input, that is a diagonal norm matrix of 1/(2 sigma^2) (a
+%   lone model gets a zero one: it is valid everywhere, also far outside the
+%   data, where a Gaussian would underflow). Each
 %   local model is a weighted least-squares fit with a small ridge.
 %
 %   Training stops at MAX_MODELS models, when no split leaves MIN_SAMPLES
@@ -49,7 +51,7 @@
 %     x = linspace(0, 1, 50);
 %     [C, A, T, info] = lmn_train(x, 2 * x + 1, struct('max_models', 1, 'regularization', 0));
 %     C                                    % C = 0.5
-%     A                                    % A = 4.5 to within 1e-12
+%     A                                    % A = 0
 %     T                                    % T = [2 1] to within 1e-12
 %     info.options                         % ans = [1 1 2]
 %

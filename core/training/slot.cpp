@@ -148,7 +148,9 @@ void cells_to_network(double* centres, double* norm_matrices, const double* lowe
         const std::size_t at = sz(i) * sz(n);
         for (int k = 0; k < n; ++k)
             centres[at + sz(k)] = 0.5 * (lower[at + sz(k)] + upper[at + sz(k)]);
-        for (int a = 0; a < partition_count(s, n); ++a) {
+        // A lone model is valid everywhere (its normalised validity is 1),
+        // also far outside the data, where a Gaussian would underflow to 0.
+        for (int a = 0; c > 1 && a < partition_count(s, n); ++a) {
             const int k = partition_input(s, a);
             const double sigma = s.width_factor * (upper[at + sz(k)] - lower[at + sz(k)]);
             // exp(-d) with d = sum D^2 / (2 sigma^2): a Gaussian of that

@@ -39,7 +39,9 @@ def lmn_train(x, y, *, max_models=10, min_samples=None, width_factor=1 / 3,
     (AICc on the training samples, or the RMSE on ``x_val``, ``y_val``), all
     local models refitted by weighted least squares with a relative ridge.
     Validities are normalised Gaussians centred in the cells, with standard
-    deviation ``width_factor`` times each cell's extent. Results are those
+    deviation ``width_factor`` times each cell's extent (a lone model gets a
+    zero norm matrix: it is valid everywhere, also far outside the data, where
+    a Gaussian would underflow). Results are those
     of the MEX plug-in lmn_train, bit for bit, for any thread count.
 
     Parameters

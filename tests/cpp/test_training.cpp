@@ -250,6 +250,14 @@ TEST(Training, AnAffineTargetIsOneModelExactly)
     s.regularization = 1e-9;
     const trained ridge = train(d.problem(), s);
     for (int e = 0; e < 8; ++e) EXPECT_NEAR(ridge.consequents[e], t.consequents[e], 1e-6);
+
+    // Far outside the data the lone model stays affine: no Gaussian there
+    // to underflow to 0.
+    for (double v : t.norms) EXPECT_EQ(v, 0.0);
+    const double far[3] = {400.0, -300.0, 1e6};
+    const std::vector<double> out_far = netsim(t.view(d.n, d.p), far, 1);
+    EXPECT_NEAR(out_far[0], 2 * 400.0 + 3 * 300.0 + 0.5e6 + 1, 1e-6);
+    EXPECT_NEAR(out_far[1], -1e6 + 4, 1e-6);
 }
 
 TEST(Training, APiecewiseTargetIsSplitAtItsKink)

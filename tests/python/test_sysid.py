@@ -97,6 +97,8 @@ def test_arx_is_the_least_squares_solution(records, models):
     lin = sysid.lm_linearize(models["arx"], regressor=phi[100])
     assert np.allclose(lin["gradient"][0], coef[:-1], rtol=1e-6, atol=1e-9)
     assert np.allclose(lin["offset"], coef[-1], rtol=1e-6, atol=1e-9)
+    far = 1e3 * phi[100]  # an ARX model stays affine far outside its data
+    assert np.allclose(models["arx"].one_step(far)[0], far @ coef[:-1] + coef[-1], rtol=1e-9)
 
 
 def test_a_free_run_is_a_loop_of_one_step_calls(records, models):
