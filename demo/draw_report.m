@@ -20,7 +20,7 @@ axes('outerposition', [0 0.52 1 0.48]);
 k = (1:min(100, numel(y)))';   % the first four periods
 plot(k, y(k), 'k-', 'linewidth', 2.5);
 hold on;
-shown = [1 3 5 6];   % ARX, nearpoly, refined network, lookup table
+shown = [1 2 4 5];   % ARX, nearpoly, refined network, lookup table
 styles = {'-', '-', '--', ':'};
 for i = 1:numel(shown)
   plot(k, models{shown(i), 3}(k), styles{i}, 'linewidth', 1.5);
@@ -41,8 +41,10 @@ for i = 1:n_points
   x(:, 1) = a;
   h_plant = plot(a, plant_step(x), '-', 'color', [0.55 0.55 0.55], 'linewidth', 3.5);
   hold on;
-  h_net = plot(a, netsim(x', net.C, net.A, net.T)', 'b--', 'linewidth', 2);
-  y_op = netsim(points(i, :)', net.C, net.A, net.T);
+  h_net = plot(a, netsim(x', net.centres, net.norm_matrices, net.consequents, net.options(1), ...
+                           net.options(2), net.options(3))', 'b--', 'linewidth', 2);
+  y_op = netsim(points(i, :)', net.centres, net.norm_matrices, net.consequents, ...
+                net.options(1), net.options(2), net.options(3));
   near_op = abs(a - points(i, 1)) < 0.6;
   h_tangent = plot(a(near_op), y_op + J_net(i, 1) * (a(near_op) - points(i, 1)), 'r-', ...
                    'linewidth', 2);

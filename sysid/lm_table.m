@@ -13,9 +13,11 @@ function table = lm_table(model, breakpoints, varargin)
 %   and TABLE.table.breakpoints the cell of the n breakpoint rows. At most
 %   1e7 nodes.
 %
-%   TABLE = LM_TABLE(..., 'regressors', PHI) measures the table's error
-%   at the regressors in the columns of PHI (n-by-rows); by default at the
-%   model's own examples ('nearpoly'), else nowhere.
+%   TABLE = LM_TABLE(..., 'records', {U, Y}) measures the table's error on
+%   the regressors of the records (the estimation records, say; cells of
+%   experiments allowed); TABLE = LM_TABLE(..., 'regressors', PHI) at the
+%   columns of PHI (n-by-rows); by default at the model's own examples
+%   ('nearpoly'), else nowhere.
 %   TABLE.info.max_error (p-by-1) is the largest difference from the model
 %   there, or [] when there are none; TABLE.info.source the model's kind.
 %
@@ -36,7 +38,7 @@ if nargin < 2 || isempty(breakpoints)
   breakpoints = 5;
 end
 o = model_orders(model, 'lm_table');
-opts = name_value(varargin, {'regressors'}, 'lm_table');
+opts = name_value(varargin, {'records', 'regressors'}, 'lm_table');
 bps = grid_of(breakpoints, model.regressor_range, o.n);
 sizes = cellfun(@numel, bps);
 nodes = prod(sizes);
@@ -57,7 +59,10 @@ end
 values = model_step(model, points);
 table = model_new('table', o, model.output_range, model.regressor_range, model.clamp);
 table.table = struct('tables', reshape(values', [sizes, o.p, 1]), 'breakpoints', {bps});
-if isfield(opts, 'regressors')
+if isfield(opts, 'records')
+  [us, ys] = narx_records(opts.records{1}, opts.records{2}, 'lm_table');
+  phi = narx_stack(us, ys, o);
+elseif isfield(opts, 'regressors')
   phi = double(opts.regressors);
 elseif ~isempty(model.examples)
   phi = model.examples.data_x';
