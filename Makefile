@@ -118,12 +118,14 @@ bench: configure
 	else \
 	  echo "Peers skipped: install python3-scipy and python3-sklearn to time them."; \
 	fi
-	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
+	$(MAKE) --no-print-directory bench-sysid
 
-# Identification on the real records of DATA only (several minutes; add
-# SYSID_BENCH=--quick for a small grid).
+# Identification on the real records of DATA only, in Python and Octave
+# (several minutes; SYSID_BENCH=--quick for a small grid in Python).
 bench-sysid: build
 	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
+	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/bench'); \
+	  sysid_benchmark('$(DATA)', true);"
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
