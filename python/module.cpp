@@ -252,5 +252,6 @@ PYBIND11_MODULE(_core, m)
           py::arg("threads"), py::arg("chunk"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk"));
     lp::bind_narx(m);
+    lp::bind_nearpoly(m);
     lp::bind_train(m);
 }
