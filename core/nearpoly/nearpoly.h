@@ -97,8 +97,8 @@ void predict_built(double* out, double* coefs, const problem& p, const settings&
 // predict_built with the index apart: `index` as build_index left it (only
 // read, so calls on several threads may share it) and `memory` r.threads
 // workspaces of workspace_size(p, s) bytes each.
-void predict_indexed(double* out, double* coefs, const problem& p, const settings& s,
-                     int first, int last, const threads::plan& r, const void* index,
-                     void* memory, std::size_t bytes);
+void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
+                     int last, const threads::plan& r, const void* index, void* memory,
+                     std::size_t bytes);
 
 }  // namespace localmodels::nearpoly

@@ -158,9 +158,8 @@ int threads_for(const problem& p, const settings& s, int first, int last, int as
 {
     // The search, then each family's fits and scores. A search through the
     // tree scans a few leaves and a few examples per neighbour.
-    double cost = indexed(p, s)
-                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
-                      : static_cast<double>(p.N) * (p.n + 2.0);
+    double cost = indexed(p, s) ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
+                                : static_cast<double>(p.N) * (p.n + 2.0);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
@@ -188,9 +187,9 @@ void build_index(const problem& p, const settings& s, int threads, void* memory)
     if (t.rows) detail::build_tree(&t, p.data_x, p.weights, threads);
 }
 
-void predict_indexed(double* out, double* coefs, const problem& p, const settings& s,
-                     int first, int last, const threads::plan& r, const void* index,
-                     void* memory, std::size_t bytes)
+void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
+                     int last, const threads::plan& r, const void* index, void* memory,
+                     std::size_t bytes)
 {
     if (first >= last) return;
     // The search only reads the tree.

@@ -11,6 +11,18 @@ _PLUGIN = "nearpoly"
 _NAMES = ("data_x", "data_y", "id_par", "comb_par", "cov_init", "weights")
 
 
+def _own(a, given):
+    """a, or a copy of it where the caller could still change its values: the
+    index is built once from them. One too large for the core is refused
+    before any of its values is read."""
+    if a.size > _api._MAX_COUNT:
+        return a
+    if a is given or not a.flags.owndata:
+        a = a.copy(order="F")
+    a.flags.writeable = False
+    return a
+
+
 class NearPoly:
     """Examples and settings of `nearpoly`, checked once, queried many times.
 
@@ -21,8 +33,8 @@ class NearPoly:
     Parameters
     ----------
     data_x, data_y, id_par, comb_par, cov_init, weights
-        As for `localmodels.nearpoly`. The arrays are copied only where
-        their layout requires it, and held: change none of them in place.
+        As for `localmodels.nearpoly`. The object keeps copies of them:
+        changing the arrays afterwards changes none of its predictions.
     threads : int, optional
         Threads for building the index, as for `localmodels.nearpoly`.
 
@@ -66,7 +78,7 @@ class NearPoly:
                 # comb_par has no empty form in the MEX; its default is 1.
                 args.append(_arg(1.0, "comb_par", _PLUGIN, _same) if i == 3 else np.empty((0, 0)))
             else:
-                args.append(_arg(given[i], _NAMES[i], _PLUGIN, _same))
+                args.append(_own(_arg(given[i], _NAMES[i], _PLUGIN, _same), given[i]))
         self._index = _core.NearPolyIndex(args, _threads(threads, _PLUGIN))
         self._n = self._index.inputs
         # What a pickle holds: the arrays as the core reads them.
