@@ -43,11 +43,12 @@ def _real(x, name, plugin):
     """x as float64 (numpy's conversion); complex input is refused."""
     if type(x) is np.ndarray and x.dtype == _F64:
         return x
-    if np.iscomplexobj(x):
+    a = x if isinstance(x, np.ndarray) else np.asarray(x)
+    if a.dtype.kind == "c":
         raise Error(f"{name} must be real; got a complex array.", f"{plugin}:complexInput")
-    if isinstance(x, np.ndarray) and x.size > _MAX_COUNT:
-        return x
-    return np.asarray(x, dtype=float)
+    if a.size > _MAX_COUNT:
+        return a
+    return np.asarray(a, dtype=float)
 
 
 # The MEX's view of an argument. Every one returns a view: no copy.
@@ -96,7 +97,7 @@ def _laid_out(v):
     if v.size > _MAX_COUNT:
         # Refused by its size before any value is read: only the dimensions.
         return np.broadcast_to(np.float64(0), v.shape)
-    return np.require(v, np.float64, ["F", "A"])
+    return np.array(v, dtype=np.float64, order="F")  # a new array, aligned
 
 
 def _arg(x, name, plugin, view):
