@@ -3,7 +3,7 @@
 import numpy as np
 
 from . import _api, _core
-from ._api import _arg, _real, _same, _threads
+from ._api import _arg, _laid_out, _real, _same, _threads
 
 __all__ = ["NearPoly"]
 
@@ -121,21 +121,16 @@ class NearPoly:
             For queries of another width than the examples'
             (``nearpoly:queryXShape``).
         """
-        q = query_x
-        if not (type(q) is np.ndarray and q.dtype == np.float64 and q.ndim == 2
-                and q.flags.f_contiguous):
-            q = _real(q, "query_x", _PLUGIN)
-            if q.ndim < 2 and self._n == 1:
-                q = _same(q)
-            if q.ndim == 2 and q.size <= _api._MAX_COUNT:
-                q = np.asfortranarray(q)
+        q = _real(query_x, "query_x", _PLUGIN)
+        if q.ndim < 2 and self._n == 1:
+            q = _same(q)
         if q.ndim != 2 or q.shape[1] != self._n:
             hint = (" For one query, pass a row: query_x[None, :]."
                     if q.ndim == 1 and q.shape[0] == self._n else "")
             _api._refuse_shape(_PLUGIN, "query_x", "queryXShape", "(M, n)", ("M", self._n),
                                q.shape, hint)
-        return self._index.predict(q, bool(return_coefs), _threads(threads, _PLUGIN),
-                                   _api._chunk)
+        return self._index.predict(_laid_out(q), bool(return_coefs),
+                                   _threads(threads, _PLUGIN), _api._chunk)
 
     def __reduce__(self):
         return (type(self), self._given)
