@@ -29,13 +29,13 @@ class nearpoly_index {
 public:
     // args: data_x, data_y, id_par, then comb_par, cov_init, weights as
     // given, as nearpoly receives them but without query_x.
-    nearpoly_index(const py::list& args, int asked) : arrays_(args)
+    nearpoly_index(const py::list& args, int asked) : arrays_(py::tuple(args))
     {
         checks::arg in[checks::nearpoly_inputs];
         const int given = static_cast<int>(std::min<std::size_t>(args.size(), 1000));
         for (int i = 0; i < given; ++i) {
             const int slot = i < checks::in_query_x ? i : i + 1;
-            if (slot < checks::nearpoly_inputs) in[slot] = describe(args[i]);
+            if (slot < checks::nearpoly_inputs) in[slot] = describe(arrays_[i]);
         }
         // No queries yet: 0 rows of the examples' width.
         const std::uint64_t n = given > 0 ? in[checks::in_data_x].cols : 0;
@@ -92,7 +92,7 @@ public:
     }
 
 private:
-    py::list arrays_;  // what p_ points into
+    py::tuple arrays_;  // what p_ points into, as they were when checked
     nearpoly::problem p_;
     nearpoly::settings s_;
     std::vector<unsigned char> index_;
