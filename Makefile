@@ -101,18 +101,20 @@ valgrind: build
 	@! grep -E '\.mex' $(BUILD)/valgrind.log
 
 # Benchmarks: every workload in Google Benchmark (medians of
-# BENCH_REPETITIONS), then the plug-ins timed from Octave, then the peers in
-# Python when scipy and scikit-learn import; each prints its ratios.
+# BENCH_REPETITIONS), then the plug-ins timed from Octave, the one-point calls
+# from Python against them, then the peers in Python when scipy and
+# scikit-learn import; each prints its ratios.
 BENCH_REPETITIONS ?= 7
 DATA ?= ../shared/data
 SYSID_BENCH ?=
 bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins
+	cmake --build $(BUILD) -j $(JOBS) --target bench_programs plugins localmodels_python
 	for p in bench_gridval bench_netsim bench_calls bench_nearpoly bench_narx bench_training; do \
 	  $(BUILD)/bench/$$p --benchmark_repetitions=$(BENCH_REPETITIONS) \
 	    --benchmark_report_aggregates_only=true || exit 1; \
 	done
 	$(OCTAVE) --eval "addpath('$(CURDIR)/bench'); octave_bench('$(CURDIR)/$(BUILD)', $(BENCH_REPETITIONS))"
+	PYTHONPATH=$(CURDIR)/$(BUILD)/python /usr/bin/python3 bench/python_calls.py $(BUILD) $(BENCH_REPETITIONS)
 	@if /usr/bin/python3 -c 'import scipy, sklearn' 2>/dev/null; then \
 	  /usr/bin/python3 bench/peers.py $(BUILD) $(BENCH_REPETITIONS); \
 	else \

@@ -36,7 +36,8 @@ def pybind11_include():
 
 extension = Extension(
     "localmodels._core",
-    sources=core_sources() + ["python/module.cpp", "python/bind_narx.cpp", "python/bind_train.cpp"],
+    sources=core_sources() + ["python/module.cpp", "python/bind_narx.cpp",
+                                "python/bind_nearpoly.cpp", "python/bind_train.cpp"],
     include_dirs=["."] + pybind11_include(),
     language="c++",
     # As the CMake Release build compiles the plug-ins: results are those of

@@ -2,7 +2,8 @@ function octave_bench(build, repetitions)
 % OCTAVE_BENCH  Times the plug-ins from Octave beside interp1, interp2 and
 % interpn, and the one-point network calls beside read_inputs.mex, a MEX
 % that only reads its inputs, all in this one run. Prints every ratio and
-% writes BUILD/bench/octave_times.txt for bench/peers.py.
+% writes BUILD/bench/octave_times.txt for bench/peers.py and, with the
+% one-point times of all five plug-ins, bench/python_calls.py.
 %
 %   octave_bench('build')        medians of 7 repetitions
 %   octave_bench('build', 3)
@@ -47,13 +48,19 @@ function octave_bench(build, repetitions)
   % One point per call on the demo's network (n = 3, p = 1, c = 10), each
   % plug-in timed right after the reference in every round, and the median
   % of the rounds' ratios kept: the machine's speed drifts between rounds.
+  % gridval and nearpoly one point per call too, for bench/python_calls.py:
+  % a 20-by-20 table, and 100 examples of 2 inputs (the problems it builds).
   [X, C, A, Th] = network(3, 1, 10, 1);
   x = X(:, 1);
-  [t, ratio] = one_point_times(500, 20 * repetitions, x, C, A, Th);
+  b = linspace(0, 1, 20);
+  table = small_table();
+  [Xd, yd] = small_examples();
+  [t, ratio] = one_point_times(500, 20 * repetitions, x, C, A, Th, b, table, Xd, yd);
   names = {'netsim', 'dmat_inputs', 'dmat_params'};
   for k = 1:3
     results(end+1, :) = {[names{k} ', one point / read_inputs.mex'], t(k + 1), t(1), 1.5, ratio(k)};
   end
+  one = t;
 
   % nearpoly: NP3 on 1 thread and on the threads it chooses.
   Xd = rand(5000, 3);
@@ -89,6 +96,10 @@ function octave_bench(build, repetitions)
   file = fopen(fullfile(build, 'bench', 'octave_times.txt'), 'w');
   fprintf(file, 'GV1 %.6g\nGV2 %.6g\nGV4 %.6g\nNS %.6g\nNP3 %.6g\n', times.GV1, times.GV2, ...
           times.GV4, times.NS, times.NP3);
+  one_names = {'read_inputs', 'netsim', 'dmat_inputs', 'dmat_params', 'gridval', 'nearpoly'};
+  for k = 1:numel(one_names)
+    fprintf(file, 'one_%s %.6g\n', one_names{k}, one(k));
+  end
   fclose(file);
 end
 
@@ -103,11 +114,14 @@ function t = median_time(f, repetitions)
   t = median(t);
 end
 
-% Median seconds per call of read_inputs, netsim, dmat_inputs and
-% dmat_params over `rounds` rounds of `calls` calls each, and the median of
-% each plug-in's ratio to read_inputs within a round.
-function [t, ratio] = one_point_times(calls, rounds, x, C, A, T)
-  s = zeros(rounds, 4);
+% Median seconds per call of read_inputs, netsim, dmat_inputs, dmat_params,
+% gridval (one point in a 2-D table) and nearpoly (one query) over `rounds`
+% rounds of `calls` calls each, and the median of each network plug-in's
+% ratio to read_inputs within a round.
+function [t, ratio] = one_point_times(calls, rounds, x, C, A, T, b, table, Xd, yd)
+  s = zeros(rounds, 6);
+  q = [0.3; 0.6];
+  xq = [0.3, 0.6];
   for r = 1:rounds
     start = tic;
     for k = 1:calls
@@ -129,9 +143,32 @@ function [t, ratio] = one_point_times(calls, rounds, x, C, A, T)
       D = dmat_params(x, C, A, T, 1, 1, 2);
     end
     s(r, 4) = toc(start);
+    start = tic;
+    for k = 1:calls
+      v = gridval(q, table, b, b);
+    end
+    s(r, 5) = toc(start);
+    start = tic;
+    for k = 1:calls
+      v = nearpoly(Xd, yd, xq, [1; 1; 1]);
+    end
+    s(r, 6) = toc(start);
   end
   t = median(s) / calls;
   ratio = median(s(:, 2:4) ./ s(:, 1));
+end
+
+% The same values as bench/python_calls.py builds: table(i, j) and the
+% examples' coordinates from fractional parts of multiples of irrationals.
+function table = small_table()
+  [i, j] = ndgrid(0:19, 0:19);
+  table = mod(0.6180339887 * i + 0.4142135623 * j, 1);
+end
+
+function [Xd, yd] = small_examples()
+  k = (1:100)';
+  Xd = [mod(0.6180339887 * k, 1), mod(0.7320508075 * k, 1)];
+  yd = sin(3 * Xd(:, 1)) + Xd(:, 2) .^ 2;
 end
 
 function [X, C, A, T] = network(n, p, c, N)

@@ -48,6 +48,7 @@ void in_chunks(int begin, int end, int chunk, const threads::plan& r, F work)
 
 // The other files' functions, registered by module.cpp.
 void bind_narx(py::module_& m);
+void bind_nearpoly(py::module_& m);
 void bind_train(py::module_& m);
 
 }  // namespace localmodels::python

@@ -77,7 +77,10 @@ checks::call describe_call(int nlhs, const py::list& args, checks::arg* in, int 
 void raise_if_failed(const error& e)
 {
     if (!failed(e)) return;
-    const py::object type = py::module_::import("localmodels._errors").attr("Error");
+    // Fetched once, with the GIL held; the class lives as long as the
+    // interpreter, so the reference is never given back.
+    static const py::handle type =
+        py::object(py::module_::import("localmodels._errors").attr("Error")).release();
     const py::object value = type(py::str(e.message), py::str(e.id));
     PyErr_SetObject(type.ptr(), value.ptr());
     throw py::error_already_set();
@@ -252,5 +255,6 @@ PYBIND11_MODULE(_core, m)
           py::arg("threads"), py::arg("chunk"));
     m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk"));
     lp::bind_narx(m);
+    lp::bind_nearpoly(m);
     lp::bind_train(m);
 }

@@ -43,6 +43,10 @@ struct problem {
     const double* query_x;
     const double* weights;
     int N, n, M;
+    // The index serves many calls on these examples (built once, then
+    // queried again and again): it is used wherever a search through it
+    // pays for some queries, whatever this call's M.
+    bool many_calls = false;
 };
 
 // The shapes and parameter inputs decode_settings reads, as plain values.
@@ -89,5 +93,12 @@ void predict(double* out, double* coefs, const problem& p, const settings& s, in
 void build_index(const problem& p, const settings& s, int threads, void* memory);
 void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
                    int last, const threads::plan& r, void* memory, std::size_t bytes);
+
+// predict_built with the index apart: `index` as build_index left it (only
+// read, so calls on several threads may share it) and `memory` r.threads
+// workspaces of workspace_size(p, s) bytes each.
+void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
+                     int last, const threads::plan& r, const void* index, void* memory,
+                     std::size_t bytes);
 
 }  // namespace localmodels::nearpoly

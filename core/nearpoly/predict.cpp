@@ -13,6 +13,13 @@ namespace localmodels::nearpoly {
 
 namespace {
 
+// Whether the call searches through the index: for one call's M queries, or
+// for any number when the index serves many calls.
+bool indexed(const problem& p, const settings& s)
+{
+    return detail::use_tree(p.N, p.n, s.K, p.many_calls ? std::numeric_limits<int>::max() : p.M);
+}
+
 using detail::candidate_list;
 using detail::candidate_lists;
 using detail::fit_storage;
@@ -65,7 +72,7 @@ scratch lay_out(workspace* w, const problem& p, const settings& s, simd::level l
 {
     scratch sc = {};
     sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
-    sc.distances = detail::use_tree(p.N, p.n, s.K, p.M) ? nullptr : take<double>(w, p.N);
+    sc.distances = indexed(p, s) ? nullptr : take<double>(w, p.N);
     sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
     sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
     if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
@@ -134,7 +141,7 @@ void predict_block(double* out, double* coefs, const problem& p, const settings&
 
 std::size_t index_size(const problem& p, const settings& s)
 {
-    if (!detail::use_tree(p.N, p.n, s.K, p.M)) return 0;
+    if (!indexed(p, s)) return 0;
     workspace w = counting_workspace();
     detail::take_tree(&w, p.N, p.n);
     return bytes_needed(w);
@@ -151,9 +158,8 @@ int threads_for(const problem& p, const settings& s, int first, int last, int as
 {
     // The search, then each family's fits and scores. A search through the
     // tree scans a few leaves and a few examples per neighbour.
-    double cost = detail::use_tree(p.N, p.n, s.K, p.M)
-                      ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
-                      : static_cast<double>(p.N) * (p.n + 2.0);
+    double cost = indexed(p, s) ? (2.0 * detail::leaf_size + 16.0 * s.K) * (p.n + 2.0)
+                                : static_cast<double>(p.N) * (p.n + 2.0);
     for (const family_settings& f : s.family)
         if (f.active) cost += static_cast<double>(f.k_max) * f.m * f.m * (f.count + 1);
     return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
@@ -181,21 +187,29 @@ void build_index(const problem& p, const settings& s, int threads, void* memory)
     if (t.rows) detail::build_tree(&t, p.data_x, p.weights, threads);
 }
 
-void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, const threads::plan& r, void* memory, std::size_t bytes)
+void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
+                     int last, const threads::plan& r, const void* index, void* memory,
+                     std::size_t bytes)
 {
     if (first >= last) return;
-    const std::size_t shared = index_size(p, s);
-    const detail::tree tree = index_view(p, s, memory);
-    const detail::tree* t = shared > 0 ? &tree : nullptr;
-    void* rest = static_cast<unsigned char*>(memory) + shared;
-    const std::size_t each = (bytes - shared) / static_cast<std::size_t>(r.threads);
+    // The search only reads the tree.
+    const detail::tree tree = index_view(p, s, const_cast<void*>(index));
+    const detail::tree* t = index_size(p, s) > 0 ? &tree : nullptr;
+    const std::size_t each = bytes / static_cast<std::size_t>(r.threads);
     threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
                  [&](int i, std::size_t begin, std::size_t end) {
                      predict_block(out, coefs, p, s, t, static_cast<int>(begin),
-                                   static_cast<int>(end), r.level, threads::share(rest, each, i),
+                                   static_cast<int>(end), r.level, threads::share(memory, each, i),
                                    each);
                  });
+}
+
+void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
+                   int last, const threads::plan& r, void* memory, std::size_t bytes)
+{
+    const std::size_t shared = index_size(p, s);
+    predict_indexed(out, coefs, p, s, first, last, r, memory,
+                    static_cast<unsigned char*>(memory) + shared, bytes - shared);
 }
 
 void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,

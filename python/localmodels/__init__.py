@@ -8,6 +8,9 @@ Functions
 nearpoly
     Prediction from stored examples by local constant, linear and quadratic
     fits, scored by leave-one-out error and combined.
+NearPoly
+    nearpoly's examples and settings fixed once, with the search index
+    built once, for predictions in many calls.
 netsim
     Output of a local-model network for a batch of points.
 dmat_inputs
@@ -43,6 +46,7 @@ except ImportError as e:  # the sources alone, without the compiled module
 from ._api import dmat_inputs, dmat_params, gridval, nearpoly, netsim
 from ._errors import Error
 from ._narx import NearPolyModel, TableModel, narx_simulate
+from ._nearpoly import NearPoly
 from ._network import Network
 from ._train import lmn_train
 
@@ -50,5 +54,5 @@ Error.__module__ = __name__
 
 __version__ = "0.1.0"
 
-__all__ = ["Error", "Network", "NearPolyModel", "TableModel", "nearpoly", "netsim", "dmat_inputs",
+__all__ = ["Error", "Network", "NearPoly", "NearPolyModel", "TableModel", "nearpoly", "netsim", "dmat_inputs",
            "dmat_params", "gridval", "narx_simulate", "lmn_train"]

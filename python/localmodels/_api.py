@@ -30,13 +30,25 @@ _MAX_COUNT = 2147483647
 _chunk = 0
 
 
+# One-point calls cost little in the core, so the checks and conversions
+# here take the cheapest test first: an ndarray of float64 already in the
+# core's layout, or a Python number, goes through without numpy's general
+# conversion machinery.
+_F64 = np.dtype(np.float64)
+_EMPTY = np.empty((0, 0))
+_EMPTY.flags.writeable = False
+
+
 def _real(x, name, plugin):
     """x as float64 (numpy's conversion); complex input is refused."""
-    if np.iscomplexobj(x):
-        raise Error(f"{name} must be real; got a complex array.", f"{plugin}:complexInput")
-    if isinstance(x, np.ndarray) and x.size > _MAX_COUNT:
+    if type(x) is np.ndarray and x.dtype == _F64:
         return x
-    return np.asarray(x, dtype=float)
+    a = x if isinstance(x, np.ndarray) else np.asarray(x)
+    if a.dtype.kind == "c":
+        raise Error(f"{name} must be real; got a complex array.", f"{plugin}:complexInput")
+    if a.size > _MAX_COUNT:
+        return a
+    return np.asarray(a, dtype=float)
 
 
 # The MEX's view of an argument. Every one returns a view: no copy.
@@ -78,10 +90,14 @@ def _pages(a):
 
 def _laid_out(v):
     """The view v in the MEX's memory order, copied only when it is not."""
+    if v.dtype == _F64:
+        flags = v.flags
+        if flags.f_contiguous and flags.aligned:
+            return v
     if v.size > _MAX_COUNT:
         # Refused by its size before any value is read: only the dimensions.
         return np.broadcast_to(np.float64(0), v.shape)
-    return np.require(v, np.float64, ["F", "A"])
+    return np.array(v, dtype=np.float64, order="F")  # a new array, aligned
 
 
 def _arg(x, name, plugin, view):
@@ -90,7 +106,11 @@ def _arg(x, name, plugin, view):
 
 def _option(x, name, plugin):
     """An option; None is the MEX's empty array, the option's default."""
-    return np.empty((0, 0)) if x is None else _arg(x, name, plugin, _same)
+    if x is None:
+        return _EMPTY
+    if type(x) is float or type(x) is int:
+        return np.array(((x,),), dtype=float)
+    return _arg(x, name, plugin, _same)
 
 
 def _threads(threads, plugin):

@@ -212,6 +212,52 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
     }
 }
 
+// An index built once for many calls (NearPoly's) is searched even for the
+// few queries for which a call builds none, and gives the plain search's
+// bits; the index lies apart from the workspaces and is only read.
+TEST(Threads, NearpolyThroughAnIndexForManyCallsGivesThePlainSearchsBits)
+{
+    for (int trial = 0; trial < 6; ++trial) {
+        const int N = 3000 + 17 * trial, n = 1 + trial % 4, M = trial % 2 ? 1 : 23;
+        std::vector<double> x = noise(N * n, trial + 40), y = noise(N, trial + 41),
+                            q = noise(M * n, trial + 42);
+        if (M > 1) q[trial % M] = NAN;
+        const double id_par[] = {1, 1, trial % 3 ? 1.0 : 0.0}, comb[] = {1, 2, 3};
+        const np::call_args a =
+            testing_helpers::well_shaped_args(5, 2, N, n, id_par, 1, comb, trial % 3 == 0 ? 1 : 3);
+        np::settings s;
+        ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
+        const np::problem plain{x.data(), y.data(), q.data(), nullptr, N, n, M};
+        np::problem many = plain;
+        many.many_calls = true;
+        ASSERT_EQ(np::index_size(plain, s), 0u);
+        ASSERT_GT(np::index_size(many, s), 0u);
+        std::vector<unsigned char> index(np::index_size(many, s));
+        np::build_index(many, s, 2, index.data());
+        const std::vector<unsigned char> built = index;
+        const auto run = [&](const np::problem& p, const ranges& rs, int threads) {
+            std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
+            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            for (auto r : rs) {
+                if (p.many_calls)
+                    np::predict_indexed(out.data(), out.data() + M, p, s, r.first, r.second,
+                                        threads, index.data(), ws.data(), ws.size());
+                else
+                    np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads,
+                                ws.data(), ws.size());
+            }
+            return out;
+        };
+        const std::vector<double> want = run(plain, {{0, M}}, 1);
+        expect_same_for_every_split(M, [&](const ranges& rs, int threads) {
+            const std::vector<double> got = run(many, rs, threads);
+            EXPECT_TRUE(same_bits(got, want));
+            return got;
+        });
+        EXPECT_TRUE(index == built);
+    }
+}
+
 // Every vector level gives the scalar level's bits, on any thread count,
 // with up to eight inputs (45 quadratic parameters).
 TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)

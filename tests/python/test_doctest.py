@@ -5,7 +5,7 @@ import os
 import re
 
 import localmodels
-from localmodels import _api, _errors, _narx, _train, demo
+from localmodels import _api, _errors, _narx, _nearpoly, _train, demo
 from localmodels import dask as on_dask
 
 
@@ -13,15 +13,15 @@ def test_docstring_examples():
     finder = doctest.DocTestFinder()
     runner = doctest.DocTestRunner(optionflags=doctest.NORMALIZE_WHITESPACE)
     seen = set()
-    for module in (localmodels, _api, _errors, _narx, _train, demo, on_dask):
+    for module in (localmodels, _api, _errors, _narx, _nearpoly, _train, demo, on_dask):
         for test in finder.find(module):
             if test.examples and test.name not in seen:
                 seen.add(test.name)
                 runner.run(test)
     # Every public function and the error type has an example.
     names = {name.rsplit(".", 1)[-1] for name in seen}
-    assert {"nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval", "narx_simulate", "lmn_train",
-            "Error"} <= names
+    assert {"nearpoly", "NearPoly", "netsim", "dmat_inputs", "dmat_params", "gridval",
+            "narx_simulate", "lmn_train", "Error"} <= names
     assert runner.failures == 0
 
 
