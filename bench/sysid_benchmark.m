@@ -54,15 +54,16 @@ for o = arx_orders
   end
 end
 rows = [rows; report('arx', best, est, tests, 'arx', {})];
+delay = best.setting.nk;   % the linear model's delay, for the network
 % Network: the orders, the size, the partition inputs, the clamp.
 best = struct('e', inf);
 for o = net_orders
   for c = net_sizes
     for part = {1, [1 2]}
       for clamp = [false true]
-        m = lm_fit(fit{:}, o, o, 0, 'network', 'max_models', c, 'partition_inputs', part{1}, ...
-                   'clamp', clamp, 'validation', val);
-        best = keep(best, m, rmse(m, val{:}), struct('na', o, 'nk', 0, 'max_models', c, ...
+        m = lm_fit(fit{:}, o, o, delay, 'network', 'max_models', c, 'partition_inputs', ...
+                   part{1}, 'clamp', clamp, 'validation', val);
+        best = keep(best, m, rmse(m, val{:}), struct('na', o, 'nk', delay, 'max_models', c, ...
                                                      'partition_inputs', part{1}, 'clamp', clamp));
       end
     end
@@ -80,8 +81,9 @@ end
 end
 
 function best = keep(best, model, e, setting)
-% The better of the best so far and this fit, by validation RMSE.
-if e < best.e
+% The better of the best so far and this fit, by validation RMSE; a later
+% (larger, or guarded) setting must win by 1 %: near-ties go to the simpler.
+if e < 0.99 * best.e
   best = struct('e', e, 'model', model, 'setting', setting);
 end
 end
