@@ -36,18 +36,28 @@ setup:
 	  fi; \
 	fi
 
+# What the demo needs and no more: a compiler, CMake and Octave.
+DEMO_PACKAGES = g++ make cmake octave octave-dev gnuplot-nox
+
 # The project's own code builds with warnings as errors here (and so in CI).
 configure: setup
-	cmake -S . -B $(BUILD) -DLOCALMODELS_WERROR=ON
+	cmake -S . -B $(BUILD) -DLOCALMODELS_WERROR=ON -DBUILD_TESTS=ON -DBUILD_BENCHMARKS=ON \
+	  -DBUILD_PYTHON=ON
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-# Only the five plug-ins, for the demo.
+# The plug-ins and the toolbox's M-files.
 plugins: configure
 	cmake --build $(BUILD) -j $(JOBS) --target plugins
 
-demo: plugins
+# The demo installs and builds only what it runs: no tests, benchmarks or
+# Python (a later `make build` or `make test` configures them back).
+demo:
+	$(MAKE) --no-print-directory setup PACKAGES="$(DEMO_PACKAGES)"
+	cmake -S . -B $(BUILD) -DLOCALMODELS_WERROR=ON -DBUILD_TESTS=OFF -DBUILD_BENCHMARKS=OFF \
+	  -DBUILD_PYTHON=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target plugins
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/demo'); \
 	  identify_system(struct('figure', '$(CURDIR)/$(BUILD)/identify_system.png'));"
 
