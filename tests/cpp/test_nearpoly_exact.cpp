@@ -152,8 +152,9 @@ void expect_fits_match(const fit_case& c, simd::level level, const std::string& 
     EXPECT_TRUE(bitwise_equal(errors, errors2));
     EXPECT_TRUE(bitwise_equal(predictions, predictions2));
     EXPECT_TRUE(bitwise_equal(coefs, coefs2));
-    std::vector<double> final_state = b.P;
-    final_state.insert(final_state.end(), b.theta.begin(), b.theta.end());
+    std::vector<double> final_state = b.covariance();
+    const std::vector<double> theta = b.parameters();
+    final_state.insert(final_state.end(), theta.begin(), theta.end());
     EXPECT_TRUE(bitwise_equal(final_state, state));
 }
 
