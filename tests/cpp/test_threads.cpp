@@ -237,15 +237,17 @@ void expect_nearpoly_levels_agree(const std::vector<double>& x, const std::vecto
         np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
         return out;
     };
-    ::setenv("LOCALMODELS_SIMD", "scalar", 1);
-    const std::vector<double> scalar = run(1);
+    std::vector<double> scalar;
+    {
+        testing_helpers::scoped_env env("LOCALMODELS_SIMD", "scalar");
+        scalar = run(1);
+    }
     for (simd::level l : testing_helpers::runnable_levels()) {
-        ::setenv("LOCALMODELS_SIMD", simd::name(l), 1);
-        for (int threads : {1, 2, 7})
+        testing_helpers::scoped_env env("LOCALMODELS_SIMD", simd::name(l));
+        for (int threads : testing_levels::thread_counts())
             EXPECT_TRUE(same_bits(run(threads), scalar))
                 << what << " on " << simd::name(l) << ", " << threads << " threads";
     }
-    ::unsetenv("LOCALMODELS_SIMD");
 }
 
 }  // namespace
