@@ -1,7 +1,7 @@
 // The fits' inner loops for one vector level, written once for all levels.
 // fit_levels.cpp includes this file once per level, each time inside that
 // level's namespace and target region, after naming the level's vector
-// type `vec` (a compiler vector of W doubles, whose + - * / are one IEEE
+// type `vec` (a compiler vector of doubles, whose + - * / are one IEEE
 // operation per lane). Hence no include guard.
 //
 // Each vector element and each lane of the scoring does what the scalar
@@ -17,6 +17,8 @@
 #if defined(__clang__)
 #pragma STDC FP_CONTRACT OFF
 #endif
+
+constexpr int W = sizeof(vec) / sizeof(double);  // doubles a vector
 
 inline vec load(const double* p)
 {

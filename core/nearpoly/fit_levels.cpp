@@ -1,9 +1,9 @@
 // The fits' inner loops on every vector level, from the one source
-// fit_kernels.h: each level names its vector type and width and includes
-// the kernels in a namespace of its own. A level above the architecture's
-// baseline does so inside a target region, so that its functions, and only
-// they, use its instructions; the run-time choice (lanes_for) never calls
-// one the CPU lacks.
+// fit_kernels.h: each level names its vector type and includes the kernels
+// in a namespace of its own. A level above the architecture's baseline does
+// so inside a target region, so that its functions, and only they, use its
+// instructions; the run-time choice (lanes_for) never calls one the CPU
+// lacks.
 #include <cstddef>
 #include <cstring>
 
@@ -15,15 +15,23 @@
 #include <arm_neon.h>
 #endif
 
-// Every function defined between the two takes target t, e.g. "avx2".
+// A level above the baseline: namespace `name`, whose functions all take
+// target t (e.g. "avx2"), up to LOCALMODELS_END_LEVEL.
 #define LOCALMODELS_PRAGMA(x) _Pragma(#x)
 #if defined(__clang__)
-#define LOCALMODELS_TARGET(t) \
-    LOCALMODELS_PRAGMA(clang attribute push(__attribute__((target(t))), apply_to = function))
-#define LOCALMODELS_END_TARGET _Pragma("clang attribute pop")
+#define LOCALMODELS_LEVEL(name, t)                                                            \
+    LOCALMODELS_PRAGMA(clang attribute push(__attribute__((target(t))), apply_to = function)) \
+    namespace name {
+#define LOCALMODELS_END_LEVEL \
+    }                         \
+    _Pragma("clang attribute pop")
 #else
-#define LOCALMODELS_TARGET(t) _Pragma("GCC push_options") LOCALMODELS_PRAGMA(GCC target(t))
-#define LOCALMODELS_END_TARGET _Pragma("GCC pop_options")
+#define LOCALMODELS_LEVEL(name, t)                                               \
+    _Pragma("GCC push_options") LOCALMODELS_PRAGMA(GCC target(t)) namespace name \
+    {
+#define LOCALMODELS_END_LEVEL \
+    }                         \
+    _Pragma("GCC pop_options")
 #endif
 
 namespace localmodels::nearpoly::detail {
@@ -34,25 +42,18 @@ namespace {
 
 namespace sse2 {  // the baseline of x86-64
 using vec = __m128d;
-constexpr int W = 2;
 #include "core/nearpoly/fit_kernels.h"
 }  // namespace sse2
 
-LOCALMODELS_TARGET("avx2")
-namespace avx2 {
+LOCALMODELS_LEVEL(avx2, "avx2")
 using vec = __m256d;
-constexpr int W = 4;
 #include "core/nearpoly/fit_kernels.h"
-}  // namespace avx2
-LOCALMODELS_END_TARGET
+LOCALMODELS_END_LEVEL
 
-LOCALMODELS_TARGET("avx512f")
-namespace avx512 {
+LOCALMODELS_LEVEL(avx512, "avx512f")
 using vec = __m512d;
-constexpr int W = 8;
 #include "core/nearpoly/fit_kernels.h"
-}  // namespace avx512
-LOCALMODELS_END_TARGET
+LOCALMODELS_END_LEVEL
 
 #endif
 
@@ -60,7 +61,6 @@ LOCALMODELS_END_TARGET
 
 namespace neon {  // the baseline of aarch64
 using vec = float64x2_t;
-constexpr int W = 2;
 #include "core/nearpoly/fit_kernels.h"
 }  // namespace neon
 
@@ -79,6 +79,6 @@ const lane_kernels neon_lanes = neon::kernels;
 
 }  // namespace localmodels::nearpoly::detail
 
-#undef LOCALMODELS_END_TARGET
-#undef LOCALMODELS_TARGET
+#undef LOCALMODELS_END_LEVEL
+#undef LOCALMODELS_LEVEL
 #undef LOCALMODELS_PRAGMA
