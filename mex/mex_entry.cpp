@@ -1,6 +1,6 @@
 // The exported entry point of one plug-in for the real host. Each plug-in is
 // built from this file with MEX_GATEWAY naming its gateway, so that gateways
-// keep their own names and can share one process in the standalone host.
+// keep their own names and can share one process in a host that loads them all.
 #include "mex/gateways.h"
 
 #if !defined(MEX_GATEWAY)

@@ -1,15 +1,11 @@
-// The host's MEX interface, the real host's mex.h or our standalone host's,
-// and what every gateway shares: describing arguments for the core's checks,
-// raising their refusals, and the call's workspace.
+// The host's MEX interface, the mex.h of whichever host the build puts on
+// the include path, and what every gateway shares: describing arguments for
+// the core's checks, raising their refusals, and the call's workspace.
 #pragma once
 
 #include <cstddef>
 
-#if defined(MEX_STANDALONE)
-#include "host/standalone/mex.h"
-#else
 #include "mex.h"
-#endif
 
 #include "core/checks/arg.h"
 #include "core/common/error.h"

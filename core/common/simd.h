@@ -14,7 +14,7 @@ level detected();
 
 // The level to use: detected(), or a lower one named by LOCALMODELS_SIMD
 // ("scalar", "sse2", "neon", "avx2", "avx512"), for tests and comparisons;
-// a name the CPU cannot run is ignored.
+// a name the CPU cannot run is ignored, so it gives detected(), not scalar.
 level chosen();
 
 const char* name(level l);

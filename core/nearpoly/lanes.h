@@ -1,8 +1,9 @@
-// The inner loops of the recursive fits, one set per vector level. Every
-// vector element, and every lane of the leave-one-out scoring, goes through
-// exactly the operations of the scalar set in local_fits.cpp in the same
-// order, with separate multiplies and adds, so every level gives the same
-// bits; only the number of elements done at once differs.
+// The inner loops of the recursive fits, one set per vector level: the
+// scalar set in local_fits.cpp, the vector sets in fit_levels.cpp from the
+// one source fit_kernels.h. Every vector element, and every lane of the
+// leave-one-out scoring, goes through exactly the operations of the scalar
+// set in the same order, with separate multiplies and adds, so every level
+// gives the same bits; only the number of elements done at once differs.
 #pragma once
 
 #include "core/common/simd.h"

@@ -31,15 +31,15 @@ void build_regressor(double* x, const double* diff, int i, int N, int n, bool qu
 // P stays exactly symmetric (every update subtracts g_a g_b / delta, and
 // g_a g_b = g_b g_a), so row b stands for column b: adding x[b] times row b
 // to all of h gives every h[a] the same terms in the same order, in a loop
-// over a that the compiler can vectorise.
+// over a that the compiler can vectorise. P's rows run whole_vectors(m).
 void symmetric_times(double* __restrict h, const double* __restrict P, const double* __restrict x,
                      int m)
 {
-    const std::size_t mm = static_cast<std::size_t>(m);
+    const std::size_t width = static_cast<std::size_t>(whole_vectors(m));
     for (int a = 0; a < m; ++a) h[a] = 0.0;
     for (int b = 0; b < m; ++b) {
         const double xb = x[b];
-        const double* row = P + b * mm;
+        const double* row = P + b * width;
 #pragma omp simd
         for (int a = 0; a < m; ++a) h[a] = h[a] + row[a] * xb;
     }
@@ -47,10 +47,10 @@ void symmetric_times(double* __restrict h, const double* __restrict P, const dou
 
 void downdate(double* P, const double* g, double delta, int m)
 {
-    const std::size_t mm = static_cast<std::size_t>(m);
+    const std::size_t width = static_cast<std::size_t>(whole_vectors(m));
     for (int a = 0; a < m; ++a) {
         const double ga = g[a];
-        double* row = P + a * mm;
+        double* row = P + a * width;
         for (int b = 0; b < m; ++b) row[b] = row[b] - (ga * g[b]) / delta;
     }
 }
@@ -137,15 +137,17 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
 {
     const int m = f.m;
     const std::size_t mm = static_cast<std::size_t>(m);
+    const std::size_t width = static_cast<std::size_t>(whole_vectors(m));
     const lane_kernels& lanes = lanes_for(fs->level);
-    std::fill(fs->P, fs->P + mm * mm, 0.0);
-    for (int a = 0; a < m; ++a) fs->P[a * mm + a] = cov_init;
+    // Zeros past m too: the vector paths compute there from them.
+    std::fill(fs->P, fs->P + mm * width, 0.0);
+    for (int a = 0; a < m; ++a) fs->P[a * width + a] = cov_init;
     for (int t = 0; t < f.k_max; ++t) {
         fs->targets[t] = data_y[index[t]];
         build_regressor(fs->rows + t * mm, diff, t, K, n, quadratic);
     }
     if (&lanes != &scalar_lanes) transpose_rows(fs, m, f.k_max);
-    std::fill(fs->theta, fs->theta + m, 0.0);
+    std::fill(fs->theta, fs->theta + width, 0.0);
 
     for (int t = 0; t < f.k_max; ++t) {
         const int k = t + 1;  // neighbours in the fit

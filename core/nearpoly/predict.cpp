@@ -23,7 +23,7 @@ bool indexed(const problem& p, const settings& s)
 using detail::candidate_list;
 using detail::candidate_lists;
 using detail::fit_storage;
-using detail::fit_stride;
+using detail::whole_vectors;
 
 // Everything one thread's queries share.
 struct scratch {
@@ -53,13 +53,14 @@ candidate_list take_list(workspace* w, int L, int r, bool with_rows)
 fit_storage take_fit_storage(workspace* w, const family_settings& f, simd::level level)
 {
     const std::size_t m = static_cast<std::size_t>(f.m);
+    const std::size_t width = static_cast<std::size_t>(whole_vectors(f.m));
+    const std::size_t stride = static_cast<std::size_t>(whole_vectors(f.k_max));
     fit_storage fs;
-    const std::size_t stride = static_cast<std::size_t>(fit_stride(f.k_max));
     fs.rows = take<double>(w, static_cast<std::size_t>(f.k_max) * m);
     fs.targets = take<double>(w, stride);
-    fs.P = take<double>(w, m * m);
-    fs.theta = take<double>(w, m);
-    fs.gain = take<double>(w, m);
+    fs.P = take<double>(w, m * width);
+    fs.theta = take<double>(w, width);
+    fs.gain = take<double>(w, width);
     fs.cols = take<double>(w, m * stride);
     fs.squares = take<double>(w, stride);
     fs.stride = static_cast<int>(stride);

@@ -2,6 +2,7 @@
 // predict() and tested one by one.
 #pragma once
 
+#include "core/common/lanes.h"
 #include "core/common/simd.h"
 #include "core/nearpoly/nearpoly.h"
 
@@ -31,23 +32,26 @@ void constant_fits(candidate_list* list, const family_settings& f, const int* in
 
 // Working storage of one recursive least-squares family. The vector paths
 // score several neighbours at once from `cols`, the regressors transposed,
-// whose rows run `stride` columns: k_max, then zeros to whole vectors.
+// whose rows run `stride` columns: k_max, then zeros to whole vectors. P's
+// rows, theta and the gain also run to whole vectors, so that the vector
+// paths never take part of one; what lies past m is never read into a result.
 struct fit_storage {
     double* rows;       // k_max regressors of m values
     double* targets;    // stride: k_max targets, then zeros
-    double* P;          // m-by-m covariance
-    double* theta;      // m parameters
-    double* gain;       // m
+    double* P;          // m-by-m covariance, rows of whole_vectors(m)
+    double* theta;      // whole_vectors(m): m parameters
+    double* gain;       // whole_vectors(m): m
     double* cols;       // m rows of stride: cols[b * stride + t] = rows[t * m + b]
     double* squares;    // stride: squared leave-one-out residuals
-    int stride;         // fit_stride(k_max)
+    int stride;         // whole_vectors(k_max)
     simd::level level;  // the vector level of the call
 };
 
-// k_max rounded up to whole vectors of the widest level.
-inline int fit_stride(int k_max)
+// count rounded up to whole vectors of the widest level, whichever level
+// runs: the workspace is sized before the level is chosen.
+inline int whole_vectors(int count)
 {
-    return (k_max + 7) / 8 * 8;
+    return (count + max_lanes - 1) / max_lanes * max_lanes;
 }
 
 // Fits the linear (m = n + 1) or quadratic family by recursive least squares

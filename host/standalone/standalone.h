@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "host/standalone/mex.h"
+#include "host/standalone/include/mex.h"
 
 namespace standalone {
 

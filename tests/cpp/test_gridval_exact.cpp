@@ -135,7 +135,7 @@ TEST(GridvalExact, EveryLevelAndThreadCountGivesThePlainBits)
         const gv::problem p = view_of(t);
         const std::vector<double> expected = plain(t);
         for (const std::string& level : levels) {
-            testing_levels::scoped_env env(level.c_str());
+            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
             for (int threads : testing_levels::thread_counts()) {
                 ASSERT_TRUE(bitwise_equal(run(p, threads, trial % 5 == 0), expected))
                     << "trial " << trial << ", d " << p.d << ", N " << p.N << ", level " << level

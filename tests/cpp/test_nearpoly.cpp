@@ -147,12 +147,12 @@ TEST(NearpolyFits, RecursionAgreesWithADirectSolve)
         std::iota(index.begin(), index.end(), 0);
 
         fit_buffers b(m, k);
-        const std::vector<double>& P = b.P;
         family_settings f{m, k, k, 1, window, 1, true};
         std::vector<double> errors(3), predictions(2), coef_rows(2 * m);
         candidate_list list{errors.data(), predictions.data(), coef_rows.data(), 1, m};
         reset_list(&list, true);
         fit_family(&list, &b.fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
+        const std::vector<double> P = b.covariance();
 
         std::vector<double> X;
         for (int t = 0; t < k; ++t) {

@@ -75,7 +75,7 @@ owned_list linear_list(const std::vector<double>& d, const std::vector<double>& 
     const family_settings f = family(m, k_min, k_max, window);
     owned_list out(f.count, m, true);
     fit_family(&out.list, &b.fs, f, false, d.data(), index.data(), y.data(), N, 1, cov_init);
-    if (P) *P = b.P;
+    if (P) *P = b.covariance();
     return out;
 }
 

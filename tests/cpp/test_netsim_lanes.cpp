@@ -86,7 +86,7 @@ TEST(NetsimLanes, EveryLevelAndThreadCountGivesThePlainBits)
         const network_problem t = random_problem(rng);
         const std::vector<double> expected = plain_network::outputs(t.a, t.X, t.N);
         for (const std::string& level : levels) {
-            testing_levels::scoped_env env(level.c_str());
+            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
             for (int threads : testing_levels::thread_counts()) {
                 ASSERT_TRUE(bitwise_equal(run(t, threads, trial % 4 == 0), expected))
                     << "trial " << trial << ": n=" << t.a.n << " p=" << t.a.p << " c=" << t.a.c
@@ -119,7 +119,7 @@ TEST(NetsimLanes, ALargeBatchGivesThePlainBits)
         t.X = rng.uniform_vector(4 * t.N, 0, 1);
         const std::vector<double> expected = plain_network::outputs(t.a, t.X, t.N);
         for (const std::string& level : testing_levels::runnable()) {
-            testing_levels::scoped_env env(level.c_str());
+            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
             for (int threads : testing_levels::thread_counts())
                 ASSERT_TRUE(bitwise_equal(run(t, threads, false), expected))
                     << "type " << type << ", level " << level << ", threads " << threads;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -258,11 +259,49 @@ TEST(Threads, NearpolyThroughAnIndexForManyCallsGivesThePlainSearchsBits)
     }
 }
 
+namespace {
+
+// nearpoly on the data x (N-by-n), y and the M-by-n queries q with the
+// given id_par (3-by-cols) and one comb_par value: on every vector level
+// and 1, 2 and 7 threads, the scalar level's bits on one thread.
+void expect_nearpoly_levels_agree(const std::vector<double>& x, const std::vector<double>& y,
+                                  const std::vector<double>& q, int N, int n, int M,
+                                  const double* id_par, int cols, double cov_init,
+                                  const std::string& what)
+{
+    namespace simd = localmodels::simd;
+    const double comb[] = {3};
+    np::call_args a = testing_helpers::well_shaped_args(6, 2, N, n, id_par, cols, comb, 1);
+    a.has_cov_init = true;
+    a.cov_init = cov_init;
+    np::settings s;
+    ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
+    const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
+    auto run = [&](int threads) {
+        std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
+        std::vector<unsigned char> ws(np::index_size(p, s) + np::workspace_size(p, s) * threads);
+        np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
+        return out;
+    };
+    std::vector<double> scalar;
+    {
+        testing_helpers::scoped_env env("LOCALMODELS_SIMD", "scalar");
+        scalar = run(1);
+    }
+    for (simd::level l : testing_helpers::runnable_levels()) {
+        testing_helpers::scoped_env env("LOCALMODELS_SIMD", simd::name(l));
+        for (int threads : testing_levels::thread_counts())
+            EXPECT_TRUE(same_bits(run(threads), scalar))
+                << what << " on " << simd::name(l) << ", " << threads << " threads";
+    }
+}
+
+}  // namespace
+
 // Every vector level gives the scalar level's bits, on any thread count,
 // with up to eight inputs (45 quadratic parameters).
 TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)
 {
-    namespace simd = localmodels::simd;
     for (int trial = 0; trial < 6; ++trial) {
         const int n = 3 + trial, N = 60 + 25 * trial, M = 9;
         std::vector<double> x = noise(N * n, trial + 11), y = noise(N, trial + 13),
@@ -271,31 +310,30 @@ TEST(Threads, NearpolyGivesTheSameBitsOnEveryLevel)
         // Factors [1; 1; 0.3], or ranges and windows, column by column.
         const double id_par[] = {1,  1,  0.3, 2, double(3 + trial),     2,
                                  40, 15, 44,  0, trial % 2 ? 7.0 : 0.0, 0};
-        const double comb[] = {3};
-        np::call_args a = testing_helpers::well_shaped_args(
-            6, 2, N, n, trial % 3 == 0 ? id_par : id_par + 3, trial % 3 == 0 ? 1 : 3, comb, 1);
-        a.has_cov_init = true;
-        a.cov_init = trial % 2 ? 1e6 : 0.25;
-        np::settings s;
-        ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
-        const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
-        auto run = [&](int threads) {
-            std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::index_size(p, s) +
-                                          np::workspace_size(p, s) * threads);
-            np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
-            return out;
-        };
-        ::setenv("LOCALMODELS_SIMD", "scalar", 1);
-        const std::vector<double> scalar = run(1);
-        for (simd::level l : testing_helpers::runnable_levels()) {
-            ::setenv("LOCALMODELS_SIMD", simd::name(l), 1);
-            for (int threads : {1, 2, 7})
-                EXPECT_TRUE(same_bits(run(threads), scalar))
-                    << "trial " << trial << " on " << simd::name(l) << ", " << threads
-                    << " threads";
-        }
-        ::unsetenv("LOCALMODELS_SIMD");
+        expect_nearpoly_levels_agree(x, y, q, N, n, M, trial % 3 == 0 ? id_par : id_par + 3,
+                                     trial % 3 == 0 ? 1 : 3, trial % 2 ? 1e6 : 0.25,
+                                     "trial " + std::to_string(trial));
+    }
+}
+
+// Parameter counts that fill whole blocks of columns on every level: the
+// linear family alone at n = 7, 15 and 31 (8, 16 and 32 parameters) and the
+// quadratic one at n = 15 (136), for whole calls on every level.
+TEST(Threads, NearpolyOfWholeBlocksGivesTheSameBitsOnEveryLevel)
+{
+    const int inputs[] = {7, 15, 31, 15};
+    for (int trial = 0; trial < 4; ++trial) {
+        const bool quadratic = trial == 3;
+        const int n = inputs[trial], m = quadratic ? (n + 1) * (n + 2) / 2 : n + 1;
+        const int N = m + 40, M = 5;
+        std::vector<double> x = noise(N * n, trial + 21), y = noise(N, trial + 23),
+                            q = noise(M * n, trial + 27);
+        // Ranges: the constant family off, then linear or quadratic alone.
+        const double k_min = quadratic ? 4 : m - 4, k_max = quadratic ? 9 : m + 30;
+        const double linear_par[] = {2, k_min, 0, 0, k_max, 0};
+        const double quadratic_par[] = {2, 0, k_min, 0, 0, k_max};
+        expect_nearpoly_levels_agree(x, y, q, N, n, M, quadratic ? quadratic_par : linear_par, 2,
+                                     trial % 2 ? 1e6 : 0.25, "n=" + std::to_string(n));
     }
 }
 
@@ -308,6 +346,34 @@ TEST(Simd, TheChosenLevelIsOneThisCpuRuns)
     EXPECT_EQ(simd::chosen(), simd::level::scalar);
     ::setenv("LOCALMODELS_SIMD", "no such level", 1);
     EXPECT_EQ(simd::chosen(), simd::detected());
+    ::unsetenv("LOCALMODELS_SIMD");
+}
+
+// A level named in LOCALMODELS_SIMD that this CPU lacks gives the best level
+// it has, never the scalar one (the bits would not show it, only the speed):
+// NEON on x86-64, the x86 levels on aarch64; every other name gives itself
+// or the best level.
+TEST(Simd, ALevelThisCpuLacksGivesTheBestLevel)
+{
+    namespace simd = localmodels::simd;
+    const simd::level best = simd::detected();
+    const simd::level all[] = {simd::level::scalar, simd::level::sse2, simd::level::neon,
+                               simd::level::avx2, simd::level::avx512};
+    for (simd::level l : all) {
+        ::setenv("LOCALMODELS_SIMD", simd::name(l), 1);
+        const simd::level got = simd::chosen();
+        EXPECT_TRUE(got == l || got == best) << simd::name(l) << " gave " << simd::name(got);
+        if (l != simd::level::scalar && best != simd::level::scalar) {
+            EXPECT_NE(got, simd::level::scalar) << simd::name(l);
+        }
+    }
+#if defined(__x86_64__)
+    ::setenv("LOCALMODELS_SIMD", "neon", 1);
+    EXPECT_EQ(simd::chosen(), best);
+#elif defined(__aarch64__)
+    ::setenv("LOCALMODELS_SIMD", "avx2", 1);
+    EXPECT_EQ(simd::chosen(), best);
+#endif
     ::unsetenv("LOCALMODELS_SIMD");
 }
 

@@ -12,6 +12,7 @@
 
 #include "core/checks/train.h"
 #include "core/training/training.h"
+#include "random.h"
 
 namespace {
 
@@ -19,15 +20,7 @@ namespace tr = localmodels::training;
 namespace net = localmodels::network;
 namespace ck = localmodels::checks;
 
-struct rng {
-    unsigned long long state;
-    explicit rng(unsigned long long seed) : state(seed * 6364136223846793005ULL + 1) {}
-    double uniform(double lo = 0.0, double hi = 1.0)
-    {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        return lo + (hi - lo) * static_cast<double>(state >> 11) * 0x1.0p-53;
-    }
-};
+using testing_helpers::lcg;
 
 bool same_bits(const std::vector<double>& a, const std::vector<double>& b)
 {
@@ -45,7 +38,7 @@ template <class F>
 data make_data(int n, int p, int N, unsigned long long seed, F f)
 {
     data d{n, p, N, {}, {}};
-    rng r(seed);
+    lcg r(seed);
     for (int t = 0; t < N; ++t)
         for (int k = 0; k < n; ++k) d.x.push_back(r.uniform());
     d.y.resize(static_cast<std::size_t>(p) * N);
@@ -161,7 +154,7 @@ TEST(Training, LocalFitEqualsADirectWeightedSolve)
     s.regression = reg.data();
     s.n_regression = 2;
     s.regularization = 0.0;
-    rng r(7);
+    lcg r(7);
     std::vector<double> w(d.N);
     for (double& v : w) v = r.uniform();
     const int k = 3;
@@ -322,7 +315,7 @@ TEST(Training, StopsOnTheValidationErrorAndReturnsTheBestNetwork)
 {
     // Noisy samples: many models overfit them, and the validation error turns.
     data d = smooth_data(150, 8);
-    rng noise(9);
+    lcg noise(9);
     for (double& v : d.y) v += noise.uniform(-0.3, 0.3);
     const data val = smooth_data(300, 10);
     tr::problem pr = d.problem();
