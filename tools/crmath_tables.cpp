@@ -1,7 +1,7 @@
 // Writes core/math/tables.cpp, the constants of the core's exp and pow,
 // from GNU MPFR at 1400 bits:
 //   g++ -O1 tools/crmath_tables.cpp -lmpfr -lgmp -o crmath_tables
-//   ./crmath_tables > core/math/tables.cpp
+//   ./crmath_tables > core/math/tables.cpp && clang-format -i core/math/tables.cpp
 // Every double is the nearest to its value (hi), and lo the nearest to what
 // hi leaves; the shortened constants are truncations with their bit counts.
 #include <mpfr.h>

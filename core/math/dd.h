@@ -16,11 +16,15 @@
 #error "double arithmetic with excess precision (x87): build with -msse2 -mfpmath=sse"
 #endif
 
+// Every template is inlined, so that a vector kernel compiles it for its
+// own target.
+#define LOCALMODELS_MATH_INLINE __attribute__((always_inline)) inline
+
 namespace localmodels::math::dd {
 
 // s + e = a + b exactly, s = fl(a + b).
 template <class T>
-inline void two_sum(T a, T b, T* s, T* e)
+LOCALMODELS_MATH_INLINE void two_sum(T a, T b, T* s, T* e)
 {
     const T sum = a + b, bb = sum - a;
     *e = (a - (sum - bb)) + (b - bb);
@@ -29,7 +33,7 @@ inline void two_sum(T a, T b, T* s, T* e)
 
 // The same when the exponent of a is at least that of b (or a = 0).
 template <class T>
-inline void fast_two_sum(T a, T b, T* s, T* e)
+LOCALMODELS_MATH_INLINE void fast_two_sum(T a, T b, T* s, T* e)
 {
     const T sum = a + b;
     *e = b - (sum - a);
@@ -39,7 +43,7 @@ inline void fast_two_sum(T a, T b, T* s, T* e)
 // a = hi + lo, hi of 26 significant bits and lo of 27 (Veltkamp), for
 // |a| < 2^995.
 template <class T>
-inline void split(T a, T* hi, T* lo)
+LOCALMODELS_MATH_INLINE void split(T a, T* hi, T* lo)
 {
     const T c = a * 134217729.0;  // 2^27 + 1
     const T h = c - (c - a);
@@ -50,7 +54,7 @@ inline void split(T a, T* hi, T* lo)
 // p + e = a b exactly (Dekker), p = fl(a b), when a b neither overflows nor
 // comes near the subnormals; ah, al is the split of a.
 template <class T>
-inline void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
+LOCALMODELS_MATH_INLINE void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
 {
     T bh, bl;
     split(b, &bh, &bl);
@@ -60,7 +64,7 @@ inline void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
 }
 
 template <class T>
-inline void two_prod(T a, T b, T* p, T* e)
+LOCALMODELS_MATH_INLINE void two_prod(T a, T b, T* p, T* e)
 {
     T ah, al;
     split(a, &ah, &al);

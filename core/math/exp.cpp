@@ -12,7 +12,7 @@ double exp(double x)
 {
     // Beyond +-745.2 (and for NaN, whose comparison fails) the result is
     // NaN, +inf or 0 at once.
-    if (!(x <= 745.2 && x >= -745.2)) return x != x ? x + x : x > 0 ? x : 0.0;
+    if (!(x <= 745.2 && x >= -745.2)) return x != x ? x + x : x > 0 ? 0x1p1023 * 2.0 : 0.0;
     double hi, lo, r;
     std::int64_t e;
     fast::exp_eval<fast::scalar_ops, false>(x, 0.0, &hi, &lo, &e);

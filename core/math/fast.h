@@ -48,8 +48,8 @@ struct scalar_ops {
 // exp(th + tl) = (hi + lo) 2^e within exp_error (hi + lo); |th| < 2^17 log 2
 // / 128 * 2^7, |tl| < 2^-40. With_low = false takes tl as 0.
 template <class O, bool with_low>
-inline void exp_eval(typename O::T th, typename O::T tl, typename O::T* hi, typename O::T* lo,
-                     typename O::I* e)
+LOCALMODELS_MATH_INLINE void exp_eval(typename O::T th, typename O::T tl, typename O::T* hi,
+                                      typename O::T* lo, typename O::I* e)
 {
     using T = typename O::T;
     using I = typename O::I;
@@ -91,7 +91,7 @@ inline void exp_eval(typename O::T th, typename O::T tl, typename O::T* hi, type
 
 // log x = lh + ll within log_error, for x positive and normal.
 template <class O>
-inline void log_eval(typename O::T x, typename O::T* lh, typename O::T* ll)
+LOCALMODELS_MATH_INLINE void log_eval(typename O::T x, typename O::T* lh, typename O::T* ll)
 {
     using T = typename O::T;
     using I = typename O::I;
@@ -103,7 +103,7 @@ inline void log_eval(typename O::T x, typename O::T* lh, typename O::T* ll)
     const T E = O::to_real((b >> 52) - 1023) + O::at(row + 3, 4, i);
 
     // m c = ph + pl exactly: m = mh + ml, mh of 26 bits and ml of 27.
-    const T mh = O::real(O::bits(m) & ~static_cast<I>(0x7ffffff));
+    const T mh = O::real(O::bits(m) & -0x8000000LL);
     const T ml = m - mh;
     const T ph = mh * c, pl = ml * c;
     T uh, ul;
@@ -116,10 +116,10 @@ inline void log_eval(typename O::T x, typename O::T* lh, typename O::T* ll)
     dd::fast_two_sum(uh, -0.5 * qh, &s1, &e1);
     const T P =
         0x1.5555555555555p-2 +
-        uh * (-0.25 + uh * (0.2 + uh * (-0x1.5555555555555p-3 +
-                                        uh * (0x1.2492492492492p-3 +
-                                              uh * (-0.125 + uh * (0x1.c71c71c71c71cp-4 +
-                                                                   uh * -0.1))))));
+        uh * (-0.25 +
+              uh * (0.2 + uh * (-0x1.5555555555555p-3 +
+                                uh * (0x1.2492492492492p-3 +
+                                      uh * (-0.125 + uh * (0x1.c71c71c71c71cp-4 + uh * -0.1))))));
     const T tail = ((ul - 0.5 * ql) + e1) + (uh * qh) * P;
 
     T a_h, a_l, s2;

@@ -229,9 +229,10 @@ double nearest(const num<K>& v, int k)
     const int F = frac_bits<K>, p = top_bit(v.w, K);
     if (p < 0) return 0.0;
     const int q = p - 52 > F - 1074 - k ? p - 52 : F - 1074 - k;  // the last bit kept
-    if (q <= 0) return std::ldexp(static_cast<double>(bits_at(v.w, K, 0)) +
-                                      static_cast<double>(bits_at(v.w, K, 32)) * 0x1p32,
-                                  k - F);
+    if (q <= 0)
+        return std::ldexp(static_cast<double>(bits_at(v.w, K, 0)) +
+                              static_cast<double>(bits_at(v.w, K, 32)) * 0x1p32,
+                          k - F);
     if (q > p + 1) return 0.0;
     u64 R = bits_at(v.w, K, q) | static_cast<u64>(bits_at(v.w, K, q + 32)) << 32;
     const bool half = (bits_at(v.w, K, q - 1) & 1) != 0;
