@@ -13,7 +13,7 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user \
            pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
            python3-wheel python3-venv python3-matplotlib python3-dask python3-distributed \
-           python3-sklearn libmpfr-dev
+           python3-sklearn libmpfr-dev g++-mingw-w64-x86-64-posix wine64 g++-i686-linux-gnu
 
 .PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid clean
 
