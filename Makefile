@@ -15,7 +15,7 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            python3-wheel python3-venv python3-matplotlib python3-dask python3-distributed \
            python3-sklearn libmpfr-dev g++-mingw-w64-x86-64-posix wine64 g++-i686-linux-gnu
 
-.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid crcheck clean
 
 all: build
 
@@ -124,6 +124,13 @@ bench: configure
 # SYSID_BENCH=--quick for a small grid).
 bench-sysid: build
 	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
+
+# The core's exp and pow against GNU MPFR on 10^7 arguments each (about a
+# minute on two cores; CRCHECK_COUNT changes the count).
+CRCHECK_COUNT ?= 10000000
+crcheck: configure
+	cmake --build $(BUILD) -j $(JOBS) --target crcheck
+	$(BUILD)/tests/crcheck $(CRCHECK_COUNT)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)
