@@ -40,7 +40,8 @@ double take_bits(mpfr_t v, int bits)
 
 void exp_table()
 {
-    std::printf("// 2^(j/128) = hi + lo, j = 0 ... 127: |hi + lo - 2^(j/128)| < 2^-106 2^(j/128).\n");
+    std::printf(
+        "// 2^(j/128) = hi + lo, j = 0 ... 127: |hi + lo - 2^(j/128)| < 2^-106 2^(j/128).\n");
     std::printf("const double exp2_table[128][2] = {\n");
     for (int j = 0; j < 128; ++j) {
         real v;
@@ -115,7 +116,8 @@ void constants()
         mpfr_mul_2ui(v.v, v.v, 32, MPFR_RNDN);
         const unsigned long w = mpfr_get_ui(v.v, MPFR_RNDZ);
         mpfr_sub_ui(v.v, v.v, w, MPFR_RNDN);
-        std::printf("%s0x%08lx,%s", i % 6 == 0 ? "    " : " ", w, i % 6 == 5 || i == 39 ? "\n" : "");
+        std::printf("%s0x%08lx,%s", i % 6 == 0 ? "    " : " ", w,
+                    i % 6 == 5 || i == 39 ? "\n" : "");
     }
     std::printf("};\n");
 }
