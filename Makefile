@@ -13,9 +13,9 @@ PACKAGES = g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev octave octa
            clang libclang-rt-14-dev clang-format g++-aarch64-linux-gnu qemu-user \
            pybind11-dev python3-dev python3-numpy python3-pytest python3-setuptools python3-pip \
            python3-wheel python3-venv python3-matplotlib python3-dask python3-distributed \
-           python3-sklearn
+           python3-sklearn libmpfr-dev g++-mingw-w64-x86-64-posix wine64 g++-i686-linux-gnu
 
-.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid clean
+.PHONY: all demo test setup configure build plugins dist sanitize tsan fuzz mutate valgrind bench bench-sysid crcheck clean
 
 all: build
 
@@ -138,6 +138,13 @@ bench-sysid: build
 	/usr/bin/python3 bench/sysid_benchmark.py $(DATA) $(SYSID_BENCH)
 	$(OCTAVE) --eval "addpath('$(CURDIR)/$(BUILD)/octave'); addpath('$(CURDIR)/bench'); \
 	  sysid_benchmark('$(DATA)', true);"
+
+# The core's exp and pow against GNU MPFR on 10^7 arguments each (about a
+# minute on two cores; CRCHECK_COUNT changes the count).
+CRCHECK_COUNT ?= 10000000
+crcheck: configure
+	cmake --build $(BUILD) -j $(JOBS) --target crcheck
+	$(BUILD)/tests/crcheck $(CRCHECK_COUNT)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZE_BUILD) $(TSAN_BUILD)

@@ -2,10 +2,20 @@
 // outputs, c = 40 clusters, N = 1e5 points, on 1 thread, 2 threads and as
 // many as the plug-in chooses; and, as its peer, the N * c calls of the
 // standard exp that any evaluation of the network makes, cluster by cluster
-// over arrays of N arguments, as a vectorised array program would.
+// over arrays of N arguments, as a vectorised array program would. Beside
+// it the same arguments through the core's correctly rounded exp, scalar
+// and in vectors at this CPU's level, and the fuzzy validities' powers
+// through glibc's pow and the core's.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "core/common/simd.h"
+#include "core/math/exp.h"
+#include "core/math/lanes.h"
+#include "core/math/pow.h"
 
 #include "host/standalone/gateways.h"
 #include "report.h"
@@ -61,6 +71,97 @@ void exp_calls(benchmark::State& state)
     }
 }
 
+void crmath_exp_calls(benchmark::State& state)
+{
+    const std::vector<double> args = arguments(bench::network_workload(n, p, c, N));
+    std::vector<double> w(N);
+    for (auto _ : state) {
+        for (int i = 0; i < c; ++i) {
+            const double* a = args.data() + static_cast<std::size_t>(i) * N;
+            for (int t = 0; t < N; ++t) w[t] = localmodels::math::exp(a[t]);
+            benchmark::DoNotOptimize(w.data());
+            benchmark::ClobberMemory();
+        }
+    }
+}
+
+// Rows of N arguments in vectors of L (N is a multiple of 8).
+template <int L>
+__attribute__((always_inline)) inline void exp_vectors(double* w, const double* args)
+{
+    using v = localmodels::lanes<L>;
+    for (int i = 0; i < c; ++i)
+        localmodels::math::exp_lanes<L>(reinterpret_cast<v*>(w),
+                                        reinterpret_cast<const v*>(args) + i * (N / L), N / L);
+}
+
+void exp_vectors2(double* w, const double* args)
+{
+    exp_vectors<2>(w, args);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void exp_vectors4(double* w, const double* args)
+{
+    exp_vectors<4>(w, args);
+}
+
+__attribute__((target("avx512f"))) void exp_vectors8(double* w, const double* args)
+{
+    exp_vectors<8>(w, args);
+}
+#endif
+
+void crmath_exp_vectors(benchmark::State& state)
+{
+    const std::vector<double> a = arguments(bench::network_workload(n, p, c, N));
+    // Copies aligned for the widest vector loads.
+    std::vector<double> args(a.size() + 8), w(N + 8);
+    const auto aligned = [](double* p) {
+        return p + (64 - reinterpret_cast<std::uintptr_t>(p) % 64) % 64 / sizeof(double);
+    };
+    const double* in = aligned(args.data());
+    double* out = aligned(w.data());
+    std::memcpy(aligned(args.data()), a.data(), a.size() * sizeof(double));
+    const localmodels::simd::level l = localmodels::simd::chosen();
+    for (auto _ : state) {
+#if defined(__x86_64__)
+        if (l == localmodels::simd::level::avx512)
+            exp_vectors8(out, in);
+        else if (l == localmodels::simd::level::avx2)
+            exp_vectors4(out, in);
+        else
+#endif
+            exp_vectors2(out, in);
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+}
+
+// The fuzzy validities of m = 2 and 1.5 (exponents -1 and -2) from the
+// workload's distances: glibc's pow and the core's, one call at a time.
+template <double (*f)(double, double)>
+void pow_calls(benchmark::State& state)
+{
+    std::vector<double> args = arguments(bench::network_workload(n, p, c, N));
+    for (double& d : args) d = -d + 1e-100;
+    std::vector<double> w(N);
+    for (auto _ : state) {
+        for (int i = 0; i < c; ++i) {
+            const double* a = args.data() + static_cast<std::size_t>(i) * N;
+            const double e = i % 2 ? -1.0 : -2.0;
+            for (int t = 0; t < N; ++t) w[t] = f(a[t], e);
+            benchmark::DoNotOptimize(w.data());
+            benchmark::ClobberMemory();
+        }
+    }
+}
+
+double glibc_pow(double x, double y)
+{
+    return std::pow(x, y);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -75,8 +176,25 @@ int main(int argc, char** argv)
     benchmark::RegisterBenchmark("NS/exp calls", exp_calls)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
+    benchmark::RegisterBenchmark("NS/crmath exp calls", crmath_exp_calls)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("NS/crmath exp vectors", crmath_exp_vectors)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("NS/pow calls", pow_calls<glibc_pow>)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("NS/crmath pow calls", pow_calls<localmodels::math::pow>)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     return bench::run(
         argc, argv,
-        {{"NS netsim 1 thread / its 4e6 exp calls", "NS/threads:1", "NS/exp calls", 1.3},
-         {"NS netsim 2 threads / its 4e6 exp calls", "NS/threads:2", "NS/exp calls", 0}});
+        {{"NS netsim 1 thread / its 4e6 exp calls", "NS/threads:1", "NS/exp calls", 0.8},
+         {"NS netsim 2 threads / its 4e6 exp calls", "NS/threads:2", "NS/exp calls", 0},
+         {"NS core exp in vectors / glibc exp, per call", "NS/crmath exp vectors", "NS/exp calls",
+          1.0},
+         {"NS core exp one call at a time / glibc exp", "NS/crmath exp calls", "NS/exp calls", 0},
+         {"NS core pow / glibc pow, per call (m = 2, 1.5)", "NS/crmath pow calls", "NS/pow calls",
+          0}});
 }

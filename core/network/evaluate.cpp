@@ -1,8 +1,8 @@
 // The network's distances, validities, local models and blend at one point.
 // Every accumulation starts from 0 and adds its terms one at a time in the
 // order written, so that every plug-in sees bit-identical intermediates.
-#include <cmath>
-
+#include "core/math/exp.h"
+#include "core/math/pow.h"
 #include "core/network/network.h"
 
 namespace localmodels::network {
@@ -29,10 +29,10 @@ double norm_distance(const double* a, const double* d, int n)
 void transform(double* w, int c, const options& o)
 {
     if (o.kind == validity::gaussian) {
-        for (int i = 0; i < c; ++i) w[i] = std::exp(-w[i]);
+        for (int i = 0; i < c; ++i) w[i] = math::exp(-w[i]);
     } else if (o.kind == validity::fuzzy) {
         const double e = -1.0 / (o.fuzziness - 1.0);
-        for (int i = 0; i < c; ++i) w[i] = std::pow(w[i] + distance_floor, e);
+        for (int i = 0; i < c; ++i) w[i] = math::pow(w[i] + distance_floor, e);
     }
 }
 

@@ -8,13 +8,14 @@
 //                                  k = n is the constant term
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
 #include "core/common/simd.h"
 #include "core/common/threads.h"
 #include "core/common/workspace.h"
+#include "core/math/exp.h"
+#include "core/math/pow.h"
 
 namespace localmodels::network {
 
@@ -51,12 +52,13 @@ struct options {
     double fuzziness;  // m of the fuzzy validity
 };
 
-// w(d): exp(-d), (d + 1e-100)^(-1/(m-1)), or d.
+// w(d): exp(-d), (d + 1e-100)^(-1/(m-1)), or d; exp and pow are the core's
+// own, correctly rounded, so every platform gives the same bits.
 inline double validity_at(double d, const options& o)
 {
     switch (o.kind) {
-        case validity::gaussian: return std::exp(-d);
-        case validity::fuzzy: return std::pow(d + distance_floor, -1.0 / (o.fuzziness - 1.0));
+        case validity::gaussian: return math::exp(-d);
+        case validity::fuzzy: return math::pow(d + distance_floor, -1.0 / (o.fuzziness - 1.0));
         default: return d;
     }
 }
@@ -66,7 +68,7 @@ inline double validity_at(double d, const options& o)
 // each in its own documented order; the raw distance has no such factor.
 inline double validity_power(double w, const options& o)
 {
-    return o.kind == validity::fuzzy ? std::pow(w, o.fuzziness) : w;
+    return o.kind == validity::fuzzy ? math::pow(w, o.fuzziness) : w;
 }
 
 // The core's results at one point, in caller-owned buffers.

@@ -3,13 +3,13 @@
 // its order. Each accumulation (a distance, the validity sum, a local
 // output, a blended output) still adds its terms one at a time in the index
 // order of the scalar code; only independent work is regrouped: first the
-// distances of every cluster, then the exponentials or powers (the standard
-// scalar functions, element by element, in one tight loop), then the sum,
+// distances of every cluster, then the exponentials or powers (the core's
+// correctly rounded functions on whole vectors: the bits of the scalar
+// ones), then the sum,
 // the local models and the blend. Two vectors per pass keep two independent
 // chains of additions in flight.
-#include <cmath>
-
 #include "core/common/lanes.h"
+#include "core/math/lanes.h"
 #include "core/network/network.h"
 
 namespace localmodels::network {
@@ -76,20 +76,16 @@ __attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* scrat
     }
 }
 
-// The validities of the Gaussian and fuzzy kinds, element by element,
-// written apart from their arguments (in place costs more).
+// The validities of the Gaussian and fuzzy kinds, written apart from their
+// arguments (in place costs more).
 template <int L>
 __attribute__((always_inline)) inline void validities(vec<L>* w, const vec<L>* args, int c,
                                                       const options& o)
 {
-    if (o.kind == validity::gaussian) {
-        for (int i = 0; i < 2 * c; ++i)
-            for (int l = 0; l < L; ++l) w[i][l] = std::exp(args[i][l]);
-    } else {
-        const double e = -1.0 / (o.fuzziness - 1.0);
-        for (int i = 0; i < 2 * c; ++i)
-            for (int l = 0; l < L; ++l) w[i][l] = std::pow(args[i][l], e);
-    }
+    if (o.kind == validity::gaussian)
+        math::exp_lanes<L>(w, args, 2 * c);
+    else
+        math::pow_lanes<L>(w, args, 2 * c, -1.0 / (o.fuzziness - 1.0));
 }
 
 // Output j of both vectors: the blend of the local models, normalised or not.

@@ -6,11 +6,14 @@
 //
 // Layout (column-major, 0-based): C(k, i) at k + i*n, A_i(r, s) at
 // r + s*n + i*n*n, T(j, k, i) at j + k*p + i*p*(n+1), D(k, i) at k + i*n,
-// Y(j, i) at j + i*p.
+// Y(j, i) at j + i*p. exp and pow are the core's, as the plug-ins' are.
 #pragma once
 
 #include <cmath>
 #include <vector>
+
+#include "core/math/exp.h"
+#include "core/math/pow.h"
 
 namespace plain_network {
 
@@ -30,8 +33,8 @@ inline void evaluate_point(double* y, double* D, double* w, double* Y, double* S
         w[i] = w[i] + w[i];
         for (int k = 0; k < n; ++k)
             w[i] = D[k + i * n] * D[k + i * n] * A[k + k * n + i * n * n] + w[i];
-        if (type == 1) w[i] = std::exp(-w[i]);
-        if (type == 2) w[i] = std::pow(w[i] + 1e-100, -1.0 / (m - 1.0));
+        if (type == 1) w[i] = localmodels::math::exp(-w[i]);
+        if (type == 2) w[i] = localmodels::math::pow(w[i] + 1e-100, -1.0 / (m - 1.0));
     }
     *S = 2.2251e-308;
     for (int i = 0; i < c; ++i) *S = *S + w[i];
@@ -109,7 +112,8 @@ inline derivative_outputs input_derivatives(const network_call& a, const double*
                     const double t = e * g;
                     acc = acc + (theta - (t + t)) * w;
                 } else if (a.type == 2) {
-                    acc = acc + (w * theta - 2 * std::pow(w, a.m) / (a.m - 1) * e * g);
+                    acc =
+                        acc + (w * theta - 2 * localmodels::math::pow(w, a.m) / (a.m - 1) * e * g);
                 }
             }
             if (a.normalize != 0) acc = acc / core.S;
@@ -147,8 +151,9 @@ inline derivative_outputs parameter_derivatives(const network_call& a, const dou
                 if (a.type == 1)
                     G[j + i * p] = a.normalize != 0 ? ((Y - yj) * w) / S : Y * w;
                 else
-                    G[j + i * p] = a.normalize != 0 ? (std::pow(w, m) * (Y - yj)) / ((m - 1) * S)
-                                                    : (std::pow(w, m) * Y) / (m - 1);
+                    G[j + i * p] = a.normalize != 0
+                                       ? (localmodels::math::pow(w, m) * (Y - yj)) / ((m - 1) * S)
+                                       : (localmodels::math::pow(w, m) * Y) / (m - 1);
             }
 
     for (int j = 0; j < p; ++j) {

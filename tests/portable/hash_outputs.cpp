@@ -1,21 +1,15 @@
 // A 64-bit hash per plug-in of the outputs of a fixed set of random problems
-// run through the core, so that builds on different CPUs can be compared:
-// every line must be the same everywhere (cross_check.sh compares x86-64 with
-// aarch64). Plain C++ on the core's own interface, no test framework, so that
-// it cross-builds with nothing but a cross compiler.
+// run through the core, so that builds on different CPUs, operating systems
+// and C libraries can be compared: every line must be the same everywhere
+// (cross_check.sh compares x86-64 with aarch64, Windows and i386). The
+// network plug-ins' exp and pow are the core's own, correctly rounded; the
+// `exp_pow` line hashes those functions on arguments of every range. Plain
+// C++ on the core's own interface, no test framework, so that it
+// cross-builds with nothing but a cross compiler.
 //
-//   hash_outputs                  the hashes, with the system's exp and pow
-//   hash_outputs --portable-libm  the hashes, with exp and pow of plain arithmetic
-//   hash_outputs --dump           every output and every exp and pow call, a line each
+//   hash_outputs                  the hashes
+//   hash_outputs --dump           every output, a line each
 //   hash_outputs --show NAME I    the inputs and outputs of problem I of plug-in NAME
-//
-// It must be linked with -Wl,--wrap=exp,--wrap=pow: every exp and pow the
-// network plug-ins call then passes through __wrap_exp and __wrap_pow below.
-// They hash each call (the `libm` line), so that a difference of the system's
-// libm shows as such, and with --portable-libm they return results of
-// additions, multiplications and divisions only, the same on every CPU, so
-// that all of the core's own arithmetic is compared whatever the libm.
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -23,18 +17,19 @@
 #include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "core/gridval/gridval.h"
+#include "core/math/exp.h"
+#include "core/math/pow.h"
 #include "core/nearpoly/nearpoly.h"
 #include "core/network/network.h"
 
 namespace net = localmodels::network;
 namespace np = localmodels::nearpoly;
 namespace gv = localmodels::gridval;
+namespace math = localmodels::math;
 
 namespace {
 
@@ -110,7 +105,6 @@ T pick(rng* r, std::initializer_list<T> choices)
 
 enum class mode { hash, dump, show };
 mode run_mode = mode::hash;
-bool portable_libm = false;
 
 // FNV-1a, a byte at a time, low byte first.
 struct fnv {
@@ -151,14 +145,21 @@ enum line_id {
     l_netsim,
     l_dmat_inputs,
     l_dmat_params,
-    l_netsim_libm,
-    l_dmat_inputs_libm,
-    l_dmat_params_libm,
+    l_netsim_exp_pow,
+    l_dmat_inputs_exp_pow,
+    l_dmat_params_exp_pow,
+    l_crmath,
     n_lines
 };
-const char* const line_names[n_lines] = {"nearpoly",         "gridval",         "netsim",
-                                         "dmat_inputs",      "dmat_params",     "netsim+libm",
-                                         "dmat_inputs+libm", "dmat_params+libm"};
+const char* const line_names[n_lines] = {"nearpoly",
+                                         "gridval",
+                                         "netsim",
+                                         "dmat_inputs",
+                                         "dmat_params",
+                                         "netsim+exp_pow",
+                                         "dmat_inputs+exp_pow",
+                                         "dmat_params+exp_pow",
+                                         "exp_pow"};
 
 fnv lines[n_lines], total;
 bool thread_mismatch = false;
@@ -239,107 +240,40 @@ void expect_same(const vec& a, const vec& b, const sink& s)
     thread_mismatch = true;
 }
 
-// --- exp and pow: every call hashed; plain arithmetic with --portable-libm -----
+// --- exp and pow themselves: a fixed set of arguments of every range -------
 
-std::atomic<u64> libm_calls{0}, libm_sum{0};
-std::mutex dumped_mutex;
-std::set<std::string> dumped_calls;
-
-// One call's hash; the calls are summed, so the threads' order does not count.
-void record(const char* f, double x, double y, double r, bool two)
+// The network's ranges, the subnormal and overflow edges, any double, and
+// (for pow) exact and midpoint results; each call's bits are hashed.
+void crmath_case(int index)
 {
-    fnv h;
-    add_bytes(&h, static_cast<unsigned char>(f[0]), 1);
-    add_bytes(&h, bits_of(x), 8);
-    if (two) add_bytes(&h, bits_of(y), 8);
-    add_bytes(&h, bits_of(r), 8);
-    libm_calls.fetch_add(1, std::memory_order_relaxed);
-    libm_sum.fetch_add(h.h, std::memory_order_relaxed);
-    if (run_mode != mode::dump) return;
-    char line[200];
-    const auto ull = [](double v) { return static_cast<unsigned long long>(bits_of(v)); };
-    if (two)
-        std::snprintf(line, sizeof line, "libm %s:%016llx,%016llx %016llx %.17g %.17g %.17g", f,
-                      ull(x), ull(y), ull(r), shown(x), shown(y), shown(r));
-    else
-        std::snprintf(line, sizeof line, "libm %s:%016llx %016llx %.17g %.17g", f, ull(x), ull(r),
-                      shown(x), shown(r));
-    std::lock_guard<std::mutex> lock(dumped_mutex);
-    dumped_calls.insert(line);
+    rng r = seeded(5, index);
+    sink s{l_crmath, index, 0};
+    const auto any = [&r] {
+        const u64 b = next(&r);
+        double v;
+        std::memcpy(&v, &b, sizeof v);
+        return v;
+    };
+    // Each draw in a statement of its own: the order of a call's arguments
+    // is the compiler's.
+    double out[6];
+    const double a0 = uniform(&r, -40, 0), a1 = uniform(&r, -745.2, 709.8);
+    const double a2 = index % 2 ? any() : uniform(&r, -745.2, -708);
+    out[0] = math::exp(a0);
+    out[1] = math::exp(a1);
+    out[2] = math::exp(a2);
+    const double unit_d = unit(&r);
+    const double d = std::ldexp(unit_d, below(&r, 80) - 60) + 1e-100;
+    const double m = uniform(&r, 1.0, 5.0);
+    out[3] = math::pow(d, -1.0 / (m - 1.0));
+    const double x4 = index % 2 ? any() : d;
+    const double y4 = index % 3 ? any() : uniform(&r, 1.0, 5.0);
+    out[4] = math::pow(x4, y4);
+    const double z = static_cast<double>(1 + 2 * below(&r, 1 << 26));
+    const int shift = below(&r, 200) - 100;
+    out[5] = math::pow(std::ldexp(z * z, shift), 0.5 * (1 + below(&r, 6)));
+    emit(&s, out, 6);
 }
-
-const double ln2_hi = 6.93147180369123816490e-01;  // k * ln2_hi is exact for |k| < 2^21
-const double ln2_lo = 1.90821492927058770002e-10;
-
-// e^x = 2^k e^r, r = x - k ln 2, e^r by its Taylor series to degree 13.
-double plain_exp(double x)
-{
-    if (std::isnan(x)) return x;
-    if (x > 709.79) return std::numeric_limits<double>::infinity();
-    if (x < -745.2) return 0.0;
-    const double k = std::nearbyint(x * 1.4426950408889634);
-    const double r = (x - k * ln2_hi) - k * ln2_lo;
-    double s = 1.0;
-    for (int i = 13; i >= 1; --i) s = 1.0 + s * r / i;
-    return std::ldexp(s, static_cast<int>(k));
-}
-
-// log x = e ln 2 + 2 atanh((f - 1)/(f + 1)), x = 2^e f, f in [1/sqrt 2, sqrt 2).
-double plain_log(double x)
-{
-    int e;
-    double f = std::frexp(x, &e);
-    if (f < 0.70710678118654752) {
-        f = f + f;
-        e = e - 1;
-    }
-    const double z = (f - 1.0) / (f + 1.0), z2 = z * z;
-    double s = 1.0 / 23;
-    for (int j = 10; j >= 0; --j) s = s * z2 + 1.0 / (2 * j + 1);
-    return e * ln2_hi + (e * ln2_lo + 2.0 * z * s);
-}
-
-// pow with the C library's special cases, exp(y log x) otherwise.
-double plain_pow(double x, double y)
-{
-    const double inf = std::numeric_limits<double>::infinity();
-    if (y == 0 || x == 1) return 1.0;
-    if (std::isnan(x) || std::isnan(y)) return std::numeric_limits<double>::quiet_NaN();
-    const bool integer = std::trunc(y) == y, odd = integer && std::fmod(y, 2.0) != 0;
-    if (std::isinf(y)) {
-        const double a = std::fabs(x);
-        return a == 1 ? 1.0 : (a < 1) == (y < 0) ? inf : 0.0;
-    }
-    if (x == 0) return y < 0 ? (odd ? std::copysign(inf, x) : inf) : (odd ? x : 0.0);
-    if (x < 0) {
-        if (!integer) return std::numeric_limits<double>::quiet_NaN();
-        const double r = plain_pow(-x, y);
-        return odd ? -r : r;
-    }
-    if (std::isinf(x)) return y < 0 ? 0.0 : inf;
-    return plain_exp(y * plain_log(x));
-}
-
-}  // namespace
-
-extern "C" double __real_exp(double);
-extern "C" double __real_pow(double, double);
-
-extern "C" double __wrap_exp(double x)
-{
-    const double r = portable_libm ? plain_exp(x) : __real_exp(x);
-    record("exp", x, 0, r, false);
-    return r;
-}
-
-extern "C" double __wrap_pow(double x, double y)
-{
-    const double r = portable_libm ? plain_pow(x, y) : __real_pow(x, y);
-    record("pow", x, y, r, true);
-    return r;
-}
-
-namespace {
 
 // --- nearpoly: every id_par form, windows, weights, ties, NaN queries ----------
 
@@ -542,9 +476,9 @@ void show_network(const network& w)
     input("fuzziness", &w.o.fuzziness, 1);
 }
 
-line_id network_line(const network& w, line_id plain, line_id libm)
+line_id network_line(const network& w, line_id plain, line_id with_exp_pow)
 {
-    return w.o.kind == net::validity::distance ? plain : libm;
+    return w.o.kind == net::validity::distance ? plain : with_exp_pow;
 }
 
 const int network_problems = 600;
@@ -557,7 +491,7 @@ void netsim_case(int index)
     const vec x = values(&r, static_cast<std::size_t>(w.v.n) * N);
     show_network(w);
     input("x", x);
-    sink s{network_line(w, l_netsim, l_netsim_libm), index, 0};
+    sink s{network_line(w, l_netsim, l_netsim_exp_pow), index, 0};
     const auto run = [&](int threads) {
         vec out(static_cast<std::size_t>(w.v.p) * N);
         std::vector<unsigned char> ws(net::simulate_workspace_size(w.v) * threads);
@@ -576,7 +510,7 @@ void dmat_inputs_case(int index)
     const vec x = values(&r, w.v.n);
     show_network(w);
     input("x", x);
-    sink s{network_line(w, l_dmat_inputs, l_dmat_inputs_libm), index, 0};
+    sink s{network_line(w, l_dmat_inputs, l_dmat_inputs_exp_pow), index, 0};
     vec out(static_cast<std::size_t>(w.v.n) * w.v.p + w.v.p);
     std::vector<unsigned char> ws(net::input_derivatives_workspace_size(w.v));
     net::input_derivatives(out.data(), out.data() + w.v.n * w.v.p, x.data(), w.v, w.o, ws.data(),
@@ -594,7 +528,7 @@ void dmat_params_case(int index)
     show_network(w);
     input("x", x);
     note("selection %lld", selection);
-    sink s{network_line(w, l_dmat_params, l_dmat_params_libm), index, 0};
+    sink s{network_line(w, l_dmat_params, l_dmat_params_exp_pow), index, 0};
     const std::int64_t R = net::selected_rows(w.v.n, w.v.p, w.v.c, selection);
     if (R == 0) return;  // the plug-in computes nothing
     vec out(static_cast<std::size_t>(R) * w.v.p + w.v.p);
@@ -614,12 +548,12 @@ const plugin plugins[] = {{"nearpoly", nearpoly_case, nearpoly_problems},
                           {"gridval", gridval_case, gridval_problems},
                           {"netsim", netsim_case, network_problems},
                           {"dmat_inputs", dmat_inputs_case, network_problems},
-                          {"dmat_params", dmat_params_case, network_problems}};
+                          {"dmat_params", dmat_params_case, network_problems},
+                          {"exp_pow", crmath_case, 20000}};
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: hash_outputs [--portable-libm] [--dump | --show PLUGIN PROBLEM]\n");
+    std::fprintf(stderr, "usage: hash_outputs [--dump | --show PLUGIN PROBLEM]\n");
     return 2;
 }
 
@@ -630,9 +564,7 @@ int main(int argc, char** argv)
     const char* show_name = nullptr;
     int show_problem = 0;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--portable-libm") == 0) {
-            portable_libm = true;
-        } else if (std::strcmp(argv[i], "--dump") == 0) {
+        if (std::strcmp(argv[i], "--dump") == 0) {
             run_mode = mode::dump;
         } else if (std::strcmp(argv[i], "--show") == 0 && i + 2 < argc) {
             run_mode = mode::show;
@@ -645,7 +577,7 @@ int main(int argc, char** argv)
     }
 
     if (run_mode == mode::show) {
-        // A network line's name is its plug-in's, with "+libm".
+        // A network line's name is its plug-in's, with "+exp_pow".
         for (const plugin& p : plugins)
             if (std::strncmp(show_name, p.name, std::strlen(p.name)) == 0 &&
                 (show_name[std::strlen(p.name)] == '\0' || show_name[std::strlen(p.name)] == '+')) {
@@ -659,24 +591,11 @@ int main(int argc, char** argv)
     for (const plugin& p : plugins)
         for (int i = 0; i < p.problems; ++i) p.run(i);
 
-    if (libm_calls.load() == 0) {
-        // The wrappers were not linked in: the libm line would mean nothing.
-        std::fprintf(stderr,
-                     "hash_outputs: no exp or pow call seen; link with "
-                     "-Wl,--wrap=exp,--wrap=pow\n");
-        return 1;
-    }
-    if (run_mode == mode::dump) {
-        for (const std::string& line : dumped_calls) std::printf("%s\n", line.c_str());
-        return thread_mismatch ? 1 : 0;
-    }
+    if (run_mode == mode::dump) return thread_mismatch ? 1 : 0;
     for (int l = 0; l < n_lines; ++l)
         std::printf("%-17s %016llx %llu outputs\n", line_names[l],
                     static_cast<unsigned long long>(lines[l].h),
                     static_cast<unsigned long long>(lines[l].count));
-    std::printf("%-17s %016llx %llu calls\n", "libm",
-                static_cast<unsigned long long>(libm_sum.load()),
-                static_cast<unsigned long long>(libm_calls.load()));
     std::printf("%-17s %016llx %llu outputs\n", "total", static_cast<unsigned long long>(total.h),
                 static_cast<unsigned long long>(total.count));
     return thread_mismatch ? 1 : 0;

@@ -1,0 +1,53 @@
+// Finds arguments of exp and pow whose results lie within 2^-18 units in
+// the last place of a rounding boundary (a midpoint between two doubles),
+// by GNU MPFR at 256 bits, for the list in tests/cpp/crmath_cases.h:
+//   g++ -O2 tools/crmath_hard_cases.cpp -lmpfr -lgmp -o hard && ./hard
+// Such arguments defeat the fast paths' rounding test and so exercise the
+// fixed-point path; the ranges are those the network plug-ins use.
+#include <mpfr.h>
+
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace {
+
+// Distance of v (normal range) to the nearest midpoint, in units of its ulp.
+double to_midpoint(mpfr_t v)
+{
+    mpfr_t s;
+    mpfr_init2(s, 256);
+    long e;
+    mpfr_get_d_2exp(&e, v, MPFR_RNDN);
+    mpfr_mul_2si(s, v, 53 - e, MPFR_RNDN);  // in [2^52, 2^53)
+    mpfr_frac(s, s, MPFR_RNDN);
+    const double f = mpfr_get_d(s, MPFR_RNDN);
+    mpfr_clear(s);
+    return std::fabs(std::fabs(f) - 0.5);
+}
+
+}  // namespace
+
+int main()
+{
+    std::mt19937_64 g(20);
+    mpfr_t x, y, r;
+    mpfr_inits2(256, x, y, r, (mpfr_ptr)0);
+    std::uniform_real_distribution<double> ue(-700, 700), un(-40, 0), ud(-12, 6), um(1.05, 5);
+    for (long i = 0; i < 4000000; ++i) {
+        const double a = i % 2 ? ue(g) : un(g);
+        mpfr_set_d(x, a, MPFR_RNDN);
+        mpfr_exp(r, x, MPFR_RNDN);
+        if (to_midpoint(r) < 0x1p-18) std::printf("exp %a\n", a);
+    }
+    for (long i = 0; i < 2000000; ++i) {
+        const double b = std::exp(ud(g)), m = um(g);
+        const double e = i % 3 == 0 ? m : -1.0 / (m - 1.0);
+        mpfr_set_d(x, b, MPFR_RNDN);
+        mpfr_set_d(y, e, MPFR_RNDN);
+        mpfr_pow(r, x, y, MPFR_RNDN);
+        if (to_midpoint(r) < 0x1p-18) std::printf("pow %a %a\n", b, e);
+    }
+    mpfr_clears(x, y, r, (mpfr_ptr)0);
+    return 0;
+}
