@@ -19,6 +19,9 @@ function model = lm_fit(u, y, na, nb, varargin)
 %                   criterion on the estimation data does)
 %     'clamp'       true: LM_SIMULATE and LM_PREDICT hold every output in
 %                   the estimation outputs' range (default false)
+%     'clamp_margin'  that range widened by this fraction of its span on
+%                   each side (default 0): the guard then stops a divergence
+%                   without clipping outputs just beyond the records' range
 %     'id_par', 'comb_par', 'cov_init'
 %                   NEARPOLY's settings (default [1; 1; 1], its defaults)
 %     'scale'       true (default): NEARPOLY weighs every regressor by
@@ -35,6 +38,7 @@ function model = lm_fit(u, y, na, nb, varargin)
 %     output_range     2-by-p, the smallest and largest estimation output
 %     regressor_range  2-by-n, the same of the regressors
 %     clamp            logical
+%     clamp_margin     the guard's margin, a fraction of the range's span
 %     network          'arx' and 'network': centres, norm_matrices,
 %                      consequents (NETSIM's layout) and options, NETSIM's
 %                      [NORMALIZE VALIDITY_TYPE FUZZINESS]; else []
@@ -67,7 +71,8 @@ end
 [nk, kind, rest] = leading_args(varargin, 'network', {'arx', 'network', 'nearpoly'}, 'lm_fit');
 trainer = {'max_models', 'min_samples', 'width_factor', 'regularization', 'partition_inputs', ...
            'regression_inputs', 'lm_iterations', 'patience', 'display'};
-opts = name_value(rest, [{'validation', 'clamp', 'id_par', 'comb_par', 'cov_init', 'scale'}, ...
+opts = name_value(rest, [{'validation', 'clamp', 'clamp_margin', 'id_par', 'comb_par', ...
+                          'cov_init', 'scale'}, ...
                          trainer], 'lm_fit');
 [us, ys] = narx_records(u, y, 'lm_fit');
 o = narx_orders(na, nb, nk, size(ys{1}, 1), size(us{1}, 1), 'lm_fit');
@@ -76,7 +81,12 @@ if size(phi, 2) == 0
   error('localmodels:sysid:tooShort', 'lm_fit: the records are too short for lag %d: no regressor.', ...
         o.lag);
 end
-model = model_new(kind, o, value_ranges([ys{:}]), value_ranges(phi), option(opts, 'clamp', false));
+margin = double(option(opts, 'clamp_margin', 0));
+if ~isscalar(margin) || ~isfinite(margin) || margin < 0
+  error('localmodels:sysid:badClampMargin', 'lm_fit: clamp_margin must be a non-negative number.');
+end
+model = model_new(kind, o, value_ranges([ys{:}]), value_ranges(phi), option(opts, 'clamp', false), ...
+                  margin);
 if strcmp(kind, 'nearpoly')
   model.examples = examples(phi, target, model, opts);
   return;

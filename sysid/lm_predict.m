@@ -58,8 +58,7 @@ end
 % levels{j + 1}: the j-step predictions of every sample (level 0: measured).
 levels = cell(1, k + 1);
 levels{1} = y;
-lo = model.output_range(1, :)';
-hi = model.output_range(2, :)';
+bounds = guard_bounds(model);
 for j = 1:k
   t = L + j:T;
   phi = narx_block(u, y, o, t);
@@ -72,8 +71,8 @@ for j = 1:k
     end
   end
   pred = model_step(model, phi);
-  if model.clamp
-    held = min(max(pred, repmat(lo, 1, numel(t))), repmat(hi, 1, numel(t)));
+  if ~isempty(bounds)
+    held = min(max(pred, repmat(bounds(1, :)', 1, numel(t))), repmat(bounds(2, :)', 1, numel(t)));
     held(isnan(pred)) = NaN;
     pred = held;
   end

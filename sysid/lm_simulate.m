@@ -46,10 +46,7 @@ if ~isnumeric(u) || ndims(u) ~= 2 || size(u, 1) ~= o.m || ~isnumeric(y0) || ndim
         'lm_simulate: the model has %d inputs and %d outputs: U must have %d rows and Y0 %d.', ...
         o.m, o.p, o.m, o.p);
 end
-bounds = [];
-if model.clamp
-  bounds = model.output_range;
-end
+bounds = guard_bounds(model);
 switch model.kind
   case {'arx', 'network'}
     net = model.network;

@@ -57,7 +57,8 @@ for k = 1:o.n
   points(k, :) = grid{k}(:)';
 end
 values = model_step(model, points);
-table = model_new('table', o, model.output_range, model.regressor_range, model.clamp);
+table = model_new('table', o, model.output_range, model.regressor_range, model.clamp, ...
+                  model.clamp_margin);
 table.table = struct('tables', reshape(values', [sizes, o.p, 1]), 'breakpoints', {bps});
 if isfield(opts, 'records')
   [us, ys] = narx_records(opts.records{1}, opts.records{2}, 'lm_table');

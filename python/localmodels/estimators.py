@@ -104,14 +104,17 @@ class NARX(BaseEstimator):
         `localmodels.sysid.narx_regressors`).
     clamp : bool
         Hold simulated outputs in the range of the training outputs.
+    clamp_margin : float
+        Widen that range by this fraction of its span on each side.
     """
 
-    def __init__(self, estimator, na=2, nb=2, nk=1, clamp=False):
+    def __init__(self, estimator, na=2, nb=2, nk=1, clamp=False, clamp_margin=0.0):
         self.estimator = estimator
         self.na = na
         self.nb = nb
         self.nk = nk
         self.clamp = clamp
+        self.clamp_margin = clamp_margin
 
     def fit(self, u, y):
         us, ys, _ = _orders.records(u, y)
@@ -147,10 +150,13 @@ class NARX(BaseEstimator):
     def _step(self, phi):
         return np.asarray(self.estimator_.predict(phi), dtype=float).reshape(phi.shape[0], -1)
 
+    def _as_model(self, kind):
+        return _model.Model(kind, self.orders_, self.output_range_, self.regressor_range_,
+                            bool(self.clamp), float(self.clamp_margin))
+
     def _core_model(self):
         """The fitted estimator as a model the core simulates, if it is ours."""
-        e, o = self.estimator_, self.orders_
-        m = _model.Model("network", o, self.output_range_, self.regressor_range_, self.clamp)
+        e, m = self.estimator_, self._as_model("network")
         if isinstance(e, LocalModelNetworkRegressor):
             m.network = e.network_
             return m
@@ -171,8 +177,8 @@ class NARX(BaseEstimator):
             raise ValueError(f"y0 must hold the first {o.lag} outputs; got {y0.shape[0]}.")
         y = np.zeros((u.shape[0], o.p))
         y[:o.lag] = y0[:o.lag]
-        lo, hi = self.output_range_
+        bounds = _model.guard_bounds(self._as_model("network"))
         for t in range(o.lag, u.shape[0]):
             v = self._step(_orders.regressor_block(u, y, o, t, t + 1))[0]
-            y[t] = np.minimum(np.maximum(v, lo), hi) if self.clamp else v
+            y[t] = v if bounds is None else np.minimum(np.maximum(v, bounds[0]), bounds[1])
         return y

@@ -136,6 +136,11 @@ def test_the_clamp_holds_a_run_in_the_estimation_range(records):
     lo, hi = model.output_range
     assert np.all(sim[2:] >= lo) and np.all(sim[2:] <= hi)
     assert np.any(sim[2:] == hi)
+    wide = sysid.lm_fit(u, y, 2, 2, kind="arx", clamp=True, clamp_margin=0.25)
+    sim = sysid.lm_simulate(wide, 3.0 * uv, y[:2])
+    assert np.max(sim) == hi + 0.25 * (hi - lo)
+    with pytest.raises(ValueError, match="clamp_margin"):
+        sysid.lm_fit(u, y, 2, 2, kind="arx", clamp=True, clamp_margin=-1)
 
 
 def test_the_network_beats_arx_in_free_run(records, models):

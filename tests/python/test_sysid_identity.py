@@ -45,8 +45,9 @@ def cases():
     v2 = tanks(120, 3, m=2)
     return {
         "arx": dict(rec=(u, y), orders=(2, 2, 1), kind="arx", py={}, oct="", run=tanks(80, 4)),
-        "arx_clamped": dict(rec=(u, y), orders=(3, 1, 2), kind="arx", py={"clamp": True},
-                            oct=", 'clamp', true", run=tanks(80, 5)),
+        "arx_clamped": dict(rec=(u, y), orders=(3, 1, 2), kind="arx",
+                            py={"clamp": True, "clamp_margin": 0.1},
+                            oct=", 'clamp', true, 'clamp_margin', 0.1", run=tanks(80, 5)),
         "network": dict(rec=(u, y), orders=(2, 1, 1), kind="network", py={"max_models": 5},
                         oct=", 'max_models', 5", run=tanks(80, 6)),
         "network_mimo": dict(

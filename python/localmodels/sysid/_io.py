@@ -17,7 +17,8 @@ def lm_save(path, model):
     """Write a model to an .npz file that `lm_load` reads back exactly."""
     o = model.orders
     head = {"format": FORMAT, "kind": model.kind, "na": o.na, "nb": o.nb, "nk": o.nk,
-            "clamp": model.clamp, "info": _plain(model.info)}
+            "clamp": model.clamp, "clamp_margin": model.clamp_margin,
+            "info": _plain(model.info)}
     arrays = {"output_range": model.output_range, "regressor_range": model.regressor_range}
     if model.network is not None:
         net = model.network
@@ -50,7 +51,8 @@ def lm_load(path):
             raise ValueError(f"{path} is not a model saved by lm_save.")
         a = {k: f[k] for k in f.files if k != "header"}
     m = Model(head["kind"], Orders(tuple(head["na"]), tuple(head["nb"]), tuple(head["nk"])),
-              a["output_range"], a["regressor_range"], head["clamp"], info=head["info"])
+              a["output_range"], a["regressor_range"], head["clamp"],
+              head.get("clamp_margin", 0.0), info=head["info"])
     if "network" in head:
         m.network = Network(a["centres"], a["norm_matrices"], a["consequents"], **head["network"])
     if "examples" in head:

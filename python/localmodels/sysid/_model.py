@@ -33,7 +33,9 @@ class Model:
     regressor_range : ndarray, shape (2, n)
         The same of the regressors.
     clamp : bool
-        Whether `lm_simulate` holds each simulated output in output_range.
+        Whether `lm_simulate` holds each simulated output in output_range
+        (widened by clamp_margin times its span on each side).
+    clamp_margin : float
     info : dict
         What the fit reports (the trainer's history, the options used).
     """
@@ -43,6 +45,7 @@ class Model:
     output_range: np.ndarray
     regressor_range: np.ndarray
     clamp: bool = False
+    clamp_margin: float = 0.0
     network: object = None
     examples: object = None
     table: object = None
@@ -62,6 +65,15 @@ class Model:
         cols = [_api.gridval(phi, t.tables[..., j], *t.breakpoints)
                 for j in range(t.tables.shape[-1])]
         return np.column_stack(cols)
+
+
+def guard_bounds(model):
+    """The (2, p) bounds a clamped run holds its outputs in, or None."""
+    if not model.clamp:
+        return None
+    lo, hi = model.output_range
+    m = model.clamp_margin
+    return np.vstack([lo - m * (hi - lo), hi + m * (hi - lo)])
 
 
 def ranges(a):
@@ -90,7 +102,7 @@ def default_progress():
 
 
 def lm_fit(u, y, na, nb, nk=1, kind="network", *, validation=None, clamp=False,
-           id_par=(1, 1, 1), comb_par=None, cov_init=None, scale=True, progress="auto",
+           clamp_margin=0.0, id_par=(1, 1, 1), comb_par=None, cov_init=None, scale=True, progress="auto",
            **train_options):
     """Fit a NARX model to input/output records.
 
@@ -111,6 +123,10 @@ def lm_fit(u, y, na, nb, nk=1, kind="network", *, validation=None, clamp=False,
     clamp : bool
         Hold simulated outputs in the range of the estimation outputs (a
         guard against a free run that diverges; off by default).
+    clamp_margin : float
+        Widen that range by this fraction of its span on each side (0 by
+        default), so that the guard stops a divergence without clipping
+        outputs just beyond what the estimation records reached.
     id_par, comb_par, cov_init : optional
         nearpoly's settings, for kind='nearpoly'.
     scale : bool
@@ -135,7 +151,10 @@ def lm_fit(u, y, na, nb, nk=1, kind="network", *, validation=None, clamp=False,
     phi, target = stacked(us, ys, orders)
     if phi.shape[0] == 0:
         raise ValueError(f"the records are too short for lag {orders.lag}: no regressor.")
-    model = Model(kind, orders, ranges(np.concatenate(ys)), ranges(phi), bool(clamp))
+    if not np.isfinite(clamp_margin) or clamp_margin < 0:
+        raise ValueError(f"clamp_margin must be a non-negative number; got {clamp_margin!r}.")
+    model = Model(kind, orders, ranges(np.concatenate(ys)), ranges(phi), bool(clamp),
+                  float(clamp_margin))
     if kind == "nearpoly":
         model.examples = _examples(phi, target, model, id_par, comb_par, cov_init, scale)
         return model

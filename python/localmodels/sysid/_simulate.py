@@ -2,6 +2,7 @@
 
 import numpy as np
 
+from ._model import guard_bounds
 from ._orders import _signal, several, regressor_block
 
 __all__ = ["lm_simulate", "lm_predict"]
@@ -21,7 +22,7 @@ def _one(model, u, y0):
     if u.shape[1] != o.m or y0.shape[1] != o.p:
         raise ValueError(f"the model has {o.m} inputs and {o.p} outputs; got u with "
                          f"{u.shape[1]} and y0 with {y0.shape[1]}.")
-    bounds = model.output_range if model.clamp else None
+    bounds = guard_bounds(model)
     return narx_simulate(_simulator(model), u, y0[:o.lag], o.na, o.nb, o.nk, bounds=bounds)
 
 
@@ -58,13 +59,13 @@ def _ahead(model, u, y, k):
     # levels[i][s]: the i-step prediction of sample s (level 0: measured).
     # The j-step prediction of t takes output lag l from level max(j - l, 0).
     levels = [y]
-    lo, hi = model.output_range
+    bounds = guard_bounds(model)
     for j in range(1, k + 1):
         first = L + j - 1
         phi = _mixed_regressors(u, levels, o, first, T, j)
         pred = model.one_step(phi)
-        if model.clamp:
-            pred = np.minimum(np.maximum(pred, lo), hi)
+        if bounds is not None:
+            pred = np.minimum(np.maximum(pred, bounds[0]), bounds[1])
         level = np.full_like(y, np.nan)
         level[first:] = pred
         levels.append(level)

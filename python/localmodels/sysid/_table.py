@@ -46,6 +46,7 @@ def lm_table(model, breakpoints=5, *, records=None, regressors=None):
     shape = tuple(b.size for b in bps) + (o.p,)
     tables = values.reshape(shape, order="F")
     table = Model("table", o, model.output_range, model.regressor_range, model.clamp,
+                  model.clamp_margin,
                   table=TableModel(tables, bps), info={"source": model.kind})
     if records is not None:
         us, ys, _ = records_of(*records)
