@@ -62,7 +62,7 @@ for o = net_orders
     for part = {1, [1 2]}
       for clamp = [false true]
         m = lm_fit(fit{:}, o, o, delay, 'network', 'max_models', c, 'partition_inputs', ...
-                   part{1}, 'clamp', clamp, 'validation', val);
+                   part{1}, 'clamp', clamp, 'clamp_margin', 0.1, 'validation', val);
         best = keep(best, m, rmse(m, val{:}), struct('na', o, 'nk', delay, 'max_models', c, ...
                                                      'partition_inputs', part{1}, 'clamp', clamp));
       end
@@ -71,7 +71,7 @@ for o = net_orders
 end
 s = best.setting;
 extra = {'max_models', size(best.model.network.centres, 2), 'patience', 1e6, ...
-         'partition_inputs', s.partition_inputs, 'clamp', s.clamp};
+         'partition_inputs', s.partition_inputs, 'clamp', s.clamp, 'clamp_margin', 0.1};
 rows = [rows; report('network', best, est, tests, 'network', extra)];
 fprintf('\n| test record | model | free-run RMSE [mV] | fit s | simulation s | published: LTI ARX, polynomial NARX, best known |\n');
 fprintf('|---|---|---|---|---|---|\n');

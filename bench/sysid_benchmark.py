@@ -66,6 +66,11 @@ def rmse(model, u, y, skip):
     return float(np.sqrt(np.mean(e ** 2))) if np.all(np.isfinite(e)) else np.inf
 
 
+# The guard, when chosen, holds a run within the estimation outputs' range
+# widened by this fraction of its span on each side: it stops a divergence
+# without clipping test outputs a little beyond what estimation reached.
+MARGIN = 0.1
+
 # A later (larger, or guarded) grid point must beat the best so far by this
 # factor on the validation tail: near-ties go to the simpler setting.
 PARSIMONY = 0.99
@@ -77,7 +82,8 @@ def choose(kind, grid, fit, val, skip, best=(np.inf, None, None)):
         s = dict(zip(grid, values))
         na, nb, nk = s.pop("na"), s.pop("nb"), s.pop("nk")
         extra = {"validation": val} if kind == "network" else {}
-        m = sysid.lm_fit(*fit, na, nb, nk, kind, progress=None, **extra, **s)
+        m = sysid.lm_fit(*fit, na, nb, nk, kind, progress=None, clamp_margin=MARGIN, **extra,
+                         **s)
         e = rmse(m, *val, skip)
         if e < PARSIMONY * best[0]:
             best = (e, dict(s, na=na, nb=nb, nk=nk), m)
@@ -91,7 +97,7 @@ def final_fit(kind, setting, est, m):
     if kind == "network":  # as many local models as the validation chose
         s.update(max_models=m.network.n_clusters, patience=10 ** 6)
     t = time.perf_counter()
-    model = sysid.lm_fit(*est, na, nb, nk, kind, progress=None, **s)
+    model = sysid.lm_fit(*est, na, nb, nk, kind, progress=None, clamp_margin=MARGIN, **s)
     return model, time.perf_counter() - t
 
 
