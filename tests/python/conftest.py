@@ -20,3 +20,23 @@ def need_octave():
     if os.environ.get("LOCALMODELS_REQUIRE_OCTAVE"):
         pytest.fail("LOCALMODELS_OCTAVE_PLUGINS is not set")
     pytest.skip("LOCALMODELS_OCTAVE_PLUGINS is not set")
+
+
+def seconds_to_interrupt(call, after=0.5):
+    """Runs call() with a SIGINT sent after `after` seconds (Python's own
+    handler, also where the runner was started with SIGINT ignored); it
+    must end in KeyboardInterrupt. Returns the seconds from start to end."""
+    import signal
+    import threading
+    import time
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    try:
+        timer = threading.Timer(after, os.kill, (os.getpid(), signal.SIGINT))
+        started = time.perf_counter()
+        timer.start()
+        with pytest.raises(KeyboardInterrupt):
+            call()
+        timer.join()
+        return time.perf_counter() - started
+    finally:
+        signal.signal(signal.SIGINT, previous)

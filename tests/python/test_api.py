@@ -2,9 +2,7 @@
 threads that change no bit, the GIL released, Ctrl-C answered, the error
 type."""
 
-import os
 import pickle
-import signal
 import threading
 import time
 
@@ -12,6 +10,7 @@ import numpy as np
 import pytest
 
 import localmodels as lm
+from conftest import seconds_to_interrupt
 from localmodels import _api
 
 
@@ -214,17 +213,7 @@ def test_ctrl_c_ends_a_long_call_within_a_second():
     call = long_nearpoly(400000)  # many seconds on two cores
     # Python's own handler, also where the test runner was started with
     # SIGINT ignored (in the background, say).
-    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
-    try:
-        timer = threading.Timer(0.5, os.kill, (os.getpid(), signal.SIGINT))
-        started = time.perf_counter()
-        timer.start()
-        with pytest.raises(KeyboardInterrupt):
-            call()
-        timer.join()
-        assert time.perf_counter() - started < 1.5
-    finally:
-        signal.signal(signal.SIGINT, previous)
+    assert seconds_to_interrupt(call) < 1.5
 
 
 # --- the error type ----------------------------------------------------------
