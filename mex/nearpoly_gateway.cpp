@@ -26,8 +26,7 @@ void nearpoly_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
         coefs = mxGetPr(plhs[out_coefs]);
     }
     const threads::plan r(nearpoly::threads_for(p, s, 0, p.M));
-    const std::size_t bytes = nearpoly::index_size(p, s) +
-                              nearpoly::workspace_size(p, s) * static_cast<std::size_t>(r.threads);
+    const std::size_t bytes = nearpoly::memory_size(p, s, r.threads);
     void* memory = take_workspace(bytes);
     nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, 0, p.M, r, memory, bytes);
     mxFree(memory);

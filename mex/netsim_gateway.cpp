@@ -24,8 +24,7 @@ void netsim_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 
     plhs[out_y] = mxCreateDoubleMatrix(a.net.p, N, mxREAL);  // also when nlhs == 0
     const threads::plan r(network::simulate_threads_for(a.net, 0, N));
-    const std::size_t bytes =
-        network::simulate_workspace_size(a.net) * static_cast<std::size_t>(r.threads);
+    const std::size_t bytes = network::simulate_memory_size(a.net, r.threads);
     void* memory = take_workspace(bytes);
     network::simulate(mxGetPr(plhs[out_y]), a.x, a.net, a.options, 0, N, r, memory, bytes);
     mxFree(memory);

@@ -16,6 +16,7 @@
 #include "core/common/chunks.h"
 #include "core/common/error.h"
 #include "core/common/threads.h"
+#include "core/common/workspace.h"
 #include "core/nearpoly/nearpoly.h"
 #include "python/bind.h"
 
@@ -76,15 +77,14 @@ public:
         if (want_coefs) coefs = py::array_t<double>({p.M, s.n_coef});
         double* out = y.mutable_data();
         double* columns = want_coefs ? coefs.mutable_data() : nullptr;
-        const std::size_t each = nearpoly::workspace_size(p, s);
         const threads::plan r(nearpoly::threads_for(p, s, 0, p.M, asked));
-        std::vector<unsigned char> memory(each * static_cast<std::size_t>(r.threads));
+        std::vector<unsigned char> memory(nearpoly::indexed_memory_size(p, s, r.threads));
+        const std::size_t each = nearpoly::workspace_size(p, s);
         in_chunks(
             0, p.M, chunk, r,
             [&](int first, int last, const threads::plan& part) {
                 nearpoly::predict_indexed(out, columns, p, s, first, last, part, index_.data(),
-                                          memory.data(),
-                                          each * static_cast<std::size_t>(part.threads));
+                                          memory.data(), per_thread(each, part.threads));
             },
             chunks::finite_rows_end{p.query_x, p.M, p.n});
         if (want_coefs) return py::make_tuple(y, coefs);

@@ -22,6 +22,7 @@
 #include "core/common/error.h"
 #include "core/common/limits.h"
 #include "core/common/threads.h"
+#include "core/common/workspace.h"
 
 namespace py = pybind11;
 
@@ -88,12 +89,6 @@ void raise_if_failed(const error& e)
 
 namespace {
 
-// One workspace of `each` bytes for each of at most `threads` threads.
-std::vector<unsigned char> take_workspace(std::size_t each, int threads)
-{
-    return std::vector<unsigned char>(each * static_cast<std::size_t>(threads));
-}
-
 // `asked`: the caller's thread count (threads::from_environment, all_cores
 // or a count).
 py::object nearpoly(const py::list& args, int nlhs, int asked, int chunk)
@@ -111,9 +106,10 @@ py::object nearpoly(const py::list& args, int nlhs, int asked, int chunk)
     double* out = y.mutable_data();
     double* columns = s.want_coefs ? coefs.mutable_data() : nullptr;
     // The search index is built once, before the first chunk.
-    const std::size_t shared = nearpoly::index_size(p, s), each = nearpoly::workspace_size(p, s);
     const threads::plan r(nearpoly::threads_for(p, s, 0, p.M, asked));
-    std::vector<unsigned char> memory(shared + each * static_cast<std::size_t>(r.threads));
+    std::vector<unsigned char> memory(nearpoly::memory_size(p, s, r.threads));
+    // Each chunk's threads take the index and their workspaces from the front.
+    const std::size_t shared = nearpoly::index_size(p, s), each = nearpoly::workspace_size(p, s);
     if (p.M > 0) {
         py::gil_scoped_release release;
         nearpoly::build_index(p, s, r.threads, memory.data());
@@ -122,7 +118,7 @@ py::object nearpoly(const py::list& args, int nlhs, int asked, int chunk)
         0, p.M, chunk, r,
         [&](int first, int last, const threads::plan& part) {
             nearpoly::predict_built(out, columns, p, s, first, last, part, memory.data(),
-                                    shared + each * static_cast<std::size_t>(part.threads));
+                                    shared + per_thread(each, part.threads));
         },
         chunks::finite_rows_end{p.query_x, p.M, p.n});
     if (s.want_coefs) return py::make_tuple(y, coefs);
@@ -140,12 +136,12 @@ py::array_t<double> netsim(const py::list& args, int asked, int chunk)
     // (N, p) in C order is the MEX's p-by-N output.
     py::array_t<double> y({N, a.net.p});
     double* out = y.mutable_data();
-    const std::size_t each = network::simulate_workspace_size(a.net);
     const threads::plan r(network::simulate_threads_for(a.net, 0, N, asked));
-    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    std::vector<unsigned char> memory(network::simulate_memory_size(a.net, r.threads));
+    const std::size_t each = network::simulate_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
         network::simulate(out, a.x, a.net, a.options, first, last, part, memory.data(),
-                          each * static_cast<std::size_t>(part.threads));
+                          per_thread(each, part.threads));
     });
     return y;
 }
@@ -174,12 +170,12 @@ py::tuple dmat_inputs(const py::list& args, bool batch, int asked, int chunk)
     py::array_t<double> y = batch ? zeros({N, p}) : zeros({p});
     double* d = dx.mutable_data();
     double* out = y.mutable_data();
-    const std::size_t each = network::input_derivatives_workspace_size(a.net);
     const threads::plan r(network::derivatives_threads_for(a.net, n, 0, N, asked));
-    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    std::vector<unsigned char> memory(network::input_derivatives_memory_size(a.net, r.threads));
+    const std::size_t each = network::input_derivatives_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
         network::input_derivatives_at(d, out, a.x, a.net, a.options, first, last, part,
-                                      memory.data(), each * static_cast<std::size_t>(part.threads));
+                                      memory.data(), per_thread(each, part.threads));
     });
     return py::make_tuple(dx, y);
 }
@@ -209,13 +205,12 @@ py::tuple dmat_params(const py::list& args, int selection, bool batch, int asked
     if (R == 0) return py::make_tuple(dp, y);  // nothing selected: y stays zero, as in the MEX
     double* d = dp.mutable_data();
     double* out = y.mutable_data();
-    const std::size_t each = network::parameter_derivatives_workspace_size(a.net);
     const threads::plan r(network::derivatives_threads_for(a.net, R, 0, N, asked));
-    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    std::vector<unsigned char> memory(network::parameter_derivatives_memory_size(a.net, r.threads));
+    const std::size_t each = network::parameter_derivatives_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
         network::parameter_derivatives_at(d, out, a.x, a.net, a.options, selected, first, last,
-                                          part, memory.data(),
-                                          each * static_cast<std::size_t>(part.threads));
+                                          part, memory.data(), per_thread(each, part.threads));
     });
     return py::make_tuple(dp, y);
 }
@@ -228,12 +223,12 @@ py::array_t<double> gridval(const py::list& args, int asked, int chunk)
 
     py::array_t<double> v(p.N);
     double* out = v.mutable_data();
-    const std::size_t each = gridval::workspace_size(p);
     const threads::plan r(gridval::threads_for(p, 0, p.N, asked));
-    std::vector<unsigned char> memory = take_workspace(each, r.threads);
+    std::vector<unsigned char> memory(gridval::memory_size(p, r.threads));
+    const std::size_t each = gridval::workspace_size(p);
     in_chunks(0, p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
         gridval::interpolate(out, p, first, last, part, memory.data(),
-                             each * static_cast<std::size_t>(part.threads));
+                             per_thread(each, part.threads));
     });
     return v;
 }

@@ -33,6 +33,12 @@ inline std::size_t bytes_needed(const workspace& counted)
     return counted.used + block_alignment;
 }
 
+// Bytes of `threads` workspaces of `each` bytes, laid end to end.
+inline std::size_t per_thread(std::size_t each, int threads)
+{
+    return each * static_cast<std::size_t>(threads);
+}
+
 // The caller's `size` bytes at `memory`, from its first aligned byte on.
 inline workspace memory_workspace(void* memory, std::size_t size)
 {

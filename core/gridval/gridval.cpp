@@ -181,6 +181,11 @@ std::size_t workspace_size(const problem& p)
     return bytes_needed(w);
 }
 
+std::size_t memory_size(const problem& p, int threads)
+{
+    return per_thread(workspace_size(p), threads);
+}
+
 int threads_for(const problem& p, int first, int last, int asked)
 {
     double cost = static_cast<double>(std::size_t{1} << p.d) * (p.d + 1);

@@ -24,6 +24,9 @@ struct problem {
 // Bytes of workspace one thread of interpolate() needs.
 std::size_t workspace_size(const problem& p);
 
+// Bytes of `memory` that interpolate() needs on `threads` threads.
+std::size_t memory_size(const problem& p, int threads);
+
 // The threads worth running for points [first, last) (threads::count_for).
 // `asked`: a thread count, or threads::from_environment or threads::all_cores.
 int threads_for(const problem& p, int first, int last, int asked = threads::from_environment);

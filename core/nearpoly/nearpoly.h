@@ -72,6 +72,14 @@ std::size_t index_size(const problem& p, const settings& s);
 // Bytes of workspace one thread of predict() needs.
 std::size_t workspace_size(const problem& p, const settings& s);
 
+// Bytes of `memory` that predict() or predict_built() needs on `threads`
+// threads: the index, then one workspace per thread.
+std::size_t memory_size(const problem& p, const settings& s, int threads);
+
+// Bytes of `memory` that predict_indexed() needs on `threads` threads, the
+// index held apart.
+std::size_t indexed_memory_size(const problem& p, const settings& s, int threads);
+
 // The threads worth running for queries [first, last) (threads::count_for).
 // `asked`: a thread count, or threads::from_environment or threads::all_cores.
 int threads_for(const problem& p, const settings& s, int first, int last,

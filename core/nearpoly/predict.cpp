@@ -155,6 +155,16 @@ std::size_t workspace_size(const problem& p, const settings& s)
     return bytes_needed(w);
 }
 
+std::size_t memory_size(const problem& p, const settings& s, int threads)
+{
+    return index_size(p, s) + indexed_memory_size(p, s, threads);
+}
+
+std::size_t indexed_memory_size(const problem& p, const settings& s, int threads)
+{
+    return per_thread(workspace_size(p, s), threads);
+}
+
 int threads_for(const problem& p, const settings& s, int first, int last, int asked)
 {
     // The search, then each family's fits and scores. A search through the

@@ -35,6 +35,16 @@ int derivatives_threads_for(const view& net, std::int64_t rows, int first, int l
     return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
+std::size_t input_derivatives_memory_size(const view& net, int threads)
+{
+    return per_thread(input_derivatives_workspace_size(net), threads);
+}
+
+std::size_t parameter_derivatives_memory_size(const view& net, int threads)
+{
+    return per_thread(parameter_derivatives_workspace_size(net), threads);
+}
+
 void input_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
                           const options& o, int first, int last, const threads::plan& r,
                           void* memory, std::size_t bytes)

@@ -32,6 +32,11 @@ std::size_t simulate_workspace_size(const view& net)
     return bytes_needed(w);
 }
 
+std::size_t simulate_memory_size(const view& net, int threads)
+{
+    return per_thread(simulate_workspace_size(net), threads);
+}
+
 int simulate_threads_for(const view& net, int first, int last, int asked)
 {
     // Distances, one exponential or power per cluster, the local models.

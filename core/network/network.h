@@ -89,6 +89,7 @@ void evaluate_point(double* y, point_state* s, const double* x, const view& net,
 // threads worth running (threads::count_for). Vectors of points run at
 // r.level.
 std::size_t simulate_workspace_size(const view& net);
+std::size_t simulate_memory_size(const view& net, int threads);  // r.threads workspaces
 int simulate_threads_for(const view& net, int first, int last,
                          int asked = threads::from_environment);
 void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
@@ -128,9 +129,12 @@ void parameter_derivatives(double* derivatives, double* y, const double* x, cons
 // which must be positive), its outputs at y + t*p unless y is null. The
 // derivative blocks must be zero-filled (offset rows left unselected stay
 // 0). `memory` holds r.threads workspaces of the one-point call's size;
-// derivatives_threads_for gives the threads worth running.
+// derivatives_threads_for gives the threads worth running, and the
+// *_memory_size calls the bytes of `memory` for that many.
 int derivatives_threads_for(const view& net, std::int64_t rows, int first, int last,
                             int asked = threads::from_environment);
+std::size_t input_derivatives_memory_size(const view& net, int threads);
+std::size_t parameter_derivatives_memory_size(const view& net, int threads);
 void input_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
                           const options& o, int first, int last, const threads::plan& r,
                           void* memory, std::size_t bytes);

@@ -113,7 +113,7 @@ TEST(Core, NearpolyWorkedExample)
     ASSERT_FALSE(localmodels::failed(np::decode_settings(a, &s)));
     const np::problem p{data_x, data_y, &query, nullptr, 2, 1, 1};
     double y = 0;
-    exact_block ws(np::index_size(p, s) + np::workspace_size(p, s));
+    exact_block ws(np::memory_size(p, s, 1));
     np::predict(&y, nullptr, p, s, 0, 1, 1, ws.memory.get(), ws.bytes);
     EXPECT_NEAR(y, 31.0 / 26, 1e-15);
 }
@@ -168,9 +168,70 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 if (localmodels::failed(np::decode_settings(a, &st))) continue;
                 const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
                 std::vector<double> out(M), coefs(static_cast<std::size_t>(st.n_coef) * M);
-                exact_block ws(np::index_size(p, st) + np::workspace_size(p, st));
+                exact_block ws(np::memory_size(p, st, 1));
                 np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, M, 1,
                             ws.memory.get(), ws.bytes);
                 EXPECT_TRUE(std::isfinite(out[0]));
             }
+}
+
+// Each batch worker on several threads in exactly the memory its
+// memory_size reports for that count (the sanitizer build sees a thread
+// that writes past its share), and the same bits as on one thread.
+TEST(Core, BatchWorkersStayInsideTheMemorySizedForTheirThreads)
+{
+    const int N = 7;
+    const sized_network s(3, 2, 4);
+    const net::options o{1, net::validity::gaussian, 2.0};
+    std::vector<double> x(3 * N);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = std::sin(0.9 * i);
+    const std::int64_t R = net::selected_rows(3, 2, 4, 15);
+    std::vector<double> b = {0, 1, 2}, table(9), q(2 * N);
+    for (std::size_t i = 0; i < table.size(); ++i) table[i] = std::cos(1.3 * i);
+    for (std::size_t i = 0; i < q.size(); ++i) q[i] = 1 + std::sin(2.1 * i);
+    const gv::problem g{q.data(), table.data(), {b.data(), b.data()}, {3, 3}, 2, N};
+    std::vector<double> first;
+    for (int threads = 1; threads <= 3; ++threads) {
+        std::vector<double> out(2 * N), y(2 * N), dx(3 * 2 * N, 0.0), dp(R * 2 * N, 0.0), v(N);
+        exact_block a(net::simulate_memory_size(s.v, threads));
+        net::simulate(out.data(), x.data(), s.v, o, 0, N, threads, a.memory.get(), a.bytes);
+        exact_block bi(net::input_derivatives_memory_size(s.v, threads));
+        net::input_derivatives_at(dx.data(), y.data(), x.data(), s.v, o, 0, N, threads,
+                                  bi.memory.get(), bi.bytes);
+        exact_block bp(net::parameter_derivatives_memory_size(s.v, threads));
+        net::parameter_derivatives_at(dp.data(), nullptr, x.data(), s.v, o, 15, 0, N, threads,
+                                      bp.memory.get(), bp.bytes);
+        exact_block bg(gv::memory_size(g, threads));
+        gv::interpolate(v.data(), g, 0, N, threads, bg.memory.get(), bg.bytes);
+        std::vector<double> all = out;
+        for (const std::vector<double>* part : {&y, &dx, &dp, &v})
+            all.insert(all.end(), part->begin(), part->end());
+        if (threads == 1) first = all;
+        EXPECT_TRUE(all == first) << threads << " threads";
+    }
+
+    // nearpoly with a tree (many queries) and without, the index in front.
+    const int M = 64;
+    for (int examples : {30, 4000}) {
+        std::vector<double> dx(examples), dy(examples), dq(M);
+        for (int i = 0; i < examples; ++i) dx[i] = std::sin(1.7 * i), dy[i] = std::cos(0.3 * i);
+        for (int i = 0; i < M; ++i) dq[i] = std::sin(0.7 * i);
+        const double id_par[] = {1, 1, 1}, global = 4;
+        const np::call_args args =
+            testing_helpers::well_shaped_args(5, 1, examples, 1, id_par, 1, &global, 1);
+        np::settings st;
+        ASSERT_FALSE(localmodels::failed(np::decode_settings(args, &st)));
+        const np::problem p{dx.data(), dy.data(), dq.data(), nullptr, examples, 1, M};
+        EXPECT_EQ(np::index_size(p, st) > 0, examples > 30);
+        EXPECT_EQ(np::memory_size(p, st, 3),
+                  np::index_size(p, st) + np::indexed_memory_size(p, st, 3));
+        std::vector<double> one;
+        for (int threads = 1; threads <= 3; ++threads) {
+            std::vector<double> y(M);
+            exact_block ws(np::memory_size(p, st, threads));
+            np::predict(y.data(), nullptr, p, st, 0, M, threads, ws.memory.get(), ws.bytes);
+            if (threads == 1) one = y;
+            EXPECT_TRUE(y == one) << threads << " threads";
+        }
+    }
 }

@@ -112,7 +112,7 @@ std::vector<double> plain(const table_problem& t)
 std::vector<double> run(const gv::problem& p, int threads, bool split)
 {
     std::vector<double> out(p.N, -1.0);
-    std::vector<unsigned char> memory(gv::workspace_size(p) * threads);
+    std::vector<unsigned char> memory(gv::memory_size(p, threads));
     if (!split) {
         gv::interpolate(out.data(), p, 0, p.N, threads, memory.data(), memory.size());
     } else {

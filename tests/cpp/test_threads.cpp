@@ -118,9 +118,8 @@ TEST(Threads, BatchedDerivativesAreTheOnePointCalls)
                              trial % 3 == 0 ? net::validity::fuzzy : net::validity::gaussian, 1.7};
         const unsigned selection = 1 + trial % 15;
         const std::size_t R = static_cast<std::size_t>(net::selected_rows(n, p, c, selection));
-        const std::size_t each = net::parameter_derivatives_workspace_size(v);
         std::vector<double> one_point;
-        std::vector<unsigned char> ws(each);
+        std::vector<unsigned char> ws(net::parameter_derivatives_workspace_size(v));
         for (int t = 0; t < N; ++t) {
             std::vector<double> d(R * p, 0.0), y(p, 0.0);
             net::parameter_derivatives(d.data(), y.data(), X.data() + t * n, v, o, selection,
@@ -129,7 +128,7 @@ TEST(Threads, BatchedDerivativesAreTheOnePointCalls)
         }
         expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
             std::vector<double> out(R * p * N, 0.0), y(static_cast<std::size_t>(p) * N);
-            std::vector<unsigned char> mem(each * threads);
+            std::vector<unsigned char> mem(net::parameter_derivatives_memory_size(v, threads));
             for (auto r : rs)
                 net::parameter_derivatives_at(out.data(), y.data(), X.data(), v, o, selection,
                                               r.first, r.second, threads, mem.data(), mem.size());
@@ -152,8 +151,7 @@ TEST(Threads, NetsimGivesTheSameBitsForAnyThreadsAndRanges)
                              trial % 3 == 0 ? net::validity::fuzzy : net::validity::gaussian, 1.7};
         expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
             std::vector<double> out(static_cast<std::size_t>(p) * N, -1.0);
-            const std::size_t each = net::simulate_workspace_size(v);
-            std::vector<unsigned char> ws(each * threads);
+            std::vector<unsigned char> ws(net::simulate_memory_size(v, threads));
             for (auto r : rs)
                 net::simulate(out.data(), X.data(), v, o, r.first, r.second, threads, ws.data(),
                               ws.size());
@@ -171,7 +169,7 @@ TEST(Threads, GridvalGivesTheSameBitsForAnyThreadsAndRanges)
         for (int k = 0; k < d; ++k) p.breakpoints[k] = b.data(), p.counts[k] = 4;
         expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
             std::vector<double> out(N, -1.0);
-            std::vector<unsigned char> ws(gv::workspace_size(p) * threads);
+            std::vector<unsigned char> ws(gv::memory_size(p, threads));
             for (auto r : rs)
                 gv::interpolate(out.data(), p, r.first, r.second, threads, ws.data(), ws.size());
             return out;
@@ -198,8 +196,7 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
         // ranges, as the Python front end does.
         const auto run = [&](const ranges& rs, int threads, bool built) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::index_size(p, s) +
-                                          np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::memory_size(p, s, threads));
             if (built) np::build_index(p, s, threads, ws.data());
             for (auto r : rs)
                 (built ? np::predict_built : np::predict)(out.data(), out.data() + M, p, s, r.first,
@@ -238,7 +235,7 @@ TEST(Threads, NearpolyThroughAnIndexForManyCallsGivesThePlainSearchsBits)
         const std::vector<unsigned char> built = index;
         const auto run = [&](const np::problem& p, const ranges& rs, int threads) {
             std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-            std::vector<unsigned char> ws(np::workspace_size(p, s) * threads);
+            std::vector<unsigned char> ws(np::indexed_memory_size(p, s, threads));
             for (auto r : rs) {
                 if (p.many_calls)
                     np::predict_indexed(out.data(), out.data() + M, p, s, r.first, r.second,
@@ -279,7 +276,7 @@ void expect_nearpoly_levels_agree(const std::vector<double>& x, const std::vecto
     const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
     auto run = [&](int threads) {
         std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
-        std::vector<unsigned char> ws(np::index_size(p, s) + np::workspace_size(p, s) * threads);
+        std::vector<unsigned char> ws(np::memory_size(p, s, threads));
         np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
         return out;
     };
@@ -407,7 +404,7 @@ TEST(Chunks, TheEnvironmentChangedDuringACallChangesNoWorkspaceAndNoBit)
             EXPECT_LE(part.threads, r.threads);
             EXPECT_EQ(part.level, r.level);
             net::simulate(chunked.data(), X.data(), v, o, first, last, part, memory.data(),
-                          each * static_cast<std::size_t>(part.threads));
+                          net::simulate_memory_size(v, part.threads));
         },
         ch::plain_end{N},
         [&] {

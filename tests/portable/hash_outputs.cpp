@@ -367,7 +367,7 @@ void nearpoly_case(int index)
                         N,        n,        M};
     const auto run = [&](int threads) {
         vec out(M + (st.want_coefs ? static_cast<std::size_t>(M) * st.n_coef : 0));
-        std::vector<unsigned char> ws(np::index_size(p, st) + np::workspace_size(p, st) * threads);
+        std::vector<unsigned char> ws(np::memory_size(p, st, threads));
         np::predict(out.data(), st.want_coefs ? out.data() + M : nullptr, p, st, 0, M, threads,
                     ws.data(), ws.size());
         return out;
@@ -422,7 +422,7 @@ void gridval_case(int index)
     sink s{l_gridval, index, 0};
     const auto run = [&](int threads) {
         vec out(N);
-        std::vector<unsigned char> ws(gv::workspace_size(p) * threads);
+        std::vector<unsigned char> ws(gv::memory_size(p, threads));
         gv::interpolate(out.data(), p, 0, N, threads, ws.data(), ws.size());
         return out;
     };
@@ -494,7 +494,7 @@ void netsim_case(int index)
     sink s{network_line(w, l_netsim, l_netsim_exp_pow), index, 0};
     const auto run = [&](int threads) {
         vec out(static_cast<std::size_t>(w.v.p) * N);
-        std::vector<unsigned char> ws(net::simulate_workspace_size(w.v) * threads);
+        std::vector<unsigned char> ws(net::simulate_memory_size(w.v, threads));
         net::simulate(out.data(), x.data(), w.v, w.o, 0, N, threads, ws.data(), ws.size());
         return out;
     };
