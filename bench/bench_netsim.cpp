@@ -12,10 +12,11 @@
 #include <cstdint>
 #include <cstring>
 
+#include "core/common/lanes.h"
 #include "core/common/simd.h"
 #include "core/math/exp.h"
-#include "core/math/lanes.h"
 #include "core/math/pow.h"
+#include "core/math/vectors.h"
 
 #include "host/standalone/gateways.h"
 #include "report.h"
@@ -85,33 +86,6 @@ void crmath_exp_calls(benchmark::State& state)
     }
 }
 
-// Rows of N arguments in vectors of L (N is a multiple of 8).
-template <int L>
-__attribute__((always_inline)) inline void exp_vectors(double* w, const double* args)
-{
-    using v = localmodels::lanes<L>;
-    for (int i = 0; i < c; ++i)
-        localmodels::math::exp_lanes<L>(reinterpret_cast<v*>(w),
-                                        reinterpret_cast<const v*>(args) + i * (N / L), N / L);
-}
-
-void exp_vectors2(double* w, const double* args)
-{
-    exp_vectors<2>(w, args);
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) void exp_vectors4(double* w, const double* args)
-{
-    exp_vectors<4>(w, args);
-}
-
-__attribute__((target("avx512f"))) void exp_vectors8(double* w, const double* args)
-{
-    exp_vectors<8>(w, args);
-}
-#endif
-
 void crmath_exp_vectors(benchmark::State& state)
 {
     const std::vector<double> a = arguments(bench::network_workload(n, p, c, N));
@@ -123,16 +97,11 @@ void crmath_exp_vectors(benchmark::State& state)
     const double* in = aligned(args.data());
     double* out = aligned(w.data());
     std::memcpy(aligned(args.data()), a.data(), a.size() * sizeof(double));
-    const localmodels::simd::level l = localmodels::simd::chosen();
+    const localmodels::math::lane_options o{
+        localmodels::lane_count(localmodels::simd::chosen()), localmodels::math::has_fma()};
     for (auto _ : state) {
-#if defined(__x86_64__)
-        if (l == localmodels::simd::level::avx512)
-            exp_vectors8(out, in);
-        else if (l == localmodels::simd::level::avx2)
-            exp_vectors4(out, in);
-        else
-#endif
-            exp_vectors2(out, in);
+        for (int i = 0; i < c; ++i)
+            localmodels::math::exp_vectors(out, in + static_cast<std::size_t>(i) * N, N, o);
         benchmark::DoNotOptimize(out);
         benchmark::ClobberMemory();
     }

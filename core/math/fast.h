@@ -1,7 +1,9 @@
 // The fast paths of exp and pow: double-double evaluations with a proven
 // bound on their error, written once for a double (scalar_ops) and for a
-// vector of doubles (lane_ops<L> in core/math/lanes.h). The caller rounds
-// and tests: hi + lo is returned unscaled, the result is (hi + lo) 2^e.
+// vector of doubles (lane_ops<L, fused> in core/math/lanes.h). O supplies
+// the exact products, Dekker's or from fused multiply-adds: both give the
+// same p + e = a b wherever the bounds below need it. The caller rounds and
+// tests: hi + lo is returned unscaled, the result is (hi + lo) 2^e.
 //
 // exp(t), t = th + tl: t = k log2/128 + r, k = 128 e + j, |r| <= 2^-8.52,
 // exp(t) = 2^e 2^(j/128) exp(r), 2^(j/128) from a table in double-double and
@@ -43,6 +45,17 @@ struct scalar_ops {
     static T real(I b) { return dd::from_bits(static_cast<std::uint64_t>(b)); }
     static T to_real(I i) { return static_cast<T>(i); }
     static T at(const double* table, int stride, I i) { return table[i * stride]; }
+    // The two words of row i of a table of pairs.
+    static void pair(const double (*table)[2], I i, T* a, T* b)
+    {
+        *a = table[i][0];
+        *b = table[i][1];
+    }
+    static void two_prod(T a, T b, T* p, T* e) { dd::two_prod(a, b, p, e); }
+    static void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
+    {
+        dd::two_prod_split(a, ah, al, b, p, e);
+    }
 };
 
 // exp(th + tl) = (hi + lo) 2^e within exp_error (hi + lo); |th| < 2^17 log 2
@@ -81,10 +94,9 @@ LOCALMODELS_MATH_INLINE void exp_eval(typename O::T th, typename O::T tl, typena
     T sh, sl;
     dd::two_sum(rh, q, &sh, &sl);
 
-    const T th_ = O::at(&tables::exp2_table[0][0], 2, j);
-    const T tl_ = O::at(&tables::exp2_table[0][1], 2, j);
-    T ph, pl, m;
-    dd::two_prod(th_, sh, &ph, &pl);
+    T th_, tl_, ph, pl, m;
+    O::pair(tables::exp2_table, j, &th_, &tl_);
+    O::two_prod(th_, sh, &ph, &pl);
     dd::fast_two_sum(th_, ph, hi, &m);
     *lo = m + (pl + (tl_ + (th_ * sl + tl_ * sh)));
 }
@@ -110,7 +122,7 @@ LOCALMODELS_MATH_INLINE void log_eval(typename O::T x, typename O::T* lh, typena
     dd::two_sum(ph - 1.0, pl, &uh, &ul);
 
     T qh, ql;
-    dd::two_prod(uh, uh, &qh, &ql);
+    O::two_prod(uh, uh, &qh, &ql);
     ql = ql + 2.0 * uh * ul;
     T s1, e1;
     dd::fast_two_sum(uh, -0.5 * qh, &s1, &e1);

@@ -11,6 +11,8 @@
 // never across a call of another target's ABI.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
+#include <cstring>
+
 #include "core/common/lanes.h"
 #include "core/math/exp.h"
 #include "core/math/fast.h"
@@ -21,9 +23,13 @@ namespace localmodels::math {
 template <int L>
 struct int_lanes_of {
     typedef long long type __attribute__((vector_size(8 * L)));
+    typedef unsigned long long unsigned_type __attribute__((vector_size(8 * L)));
 };
 
-template <int L>
+// The operations of fast.h on L lanes; fused takes the exact products from
+// fused multiply-adds, for kernels compiled for a target that has them
+// (core/math/vectors.cpp), else Dekker's.
+template <int L, bool fused = false>
 struct lane_ops {
     using T = lanes<L>;
     using I = typename int_lanes_of<L>::type;
@@ -36,57 +42,153 @@ struct lane_ops {
         for (int l = 0; l < L; ++l) r[l] = table[i[l] * stride];
         return r;
     }
+    // One 16-byte load per lane, then the words apart by two shuffles.
+    __attribute__((always_inline)) static lanes<2> row(const double (*table)[2], long long i)
+    {
+        lanes<2> r;
+        std::memcpy(&r, table[i], sizeof r);
+        return r;
+    }
+    __attribute__((always_inline)) static void pair(const double (*table)[2], I i, T* a, T* b)
+    {
+        if constexpr (L == 2) {
+            const lanes<2> p0 = row(table, i[0]), p1 = row(table, i[1]);
+            *a = __builtin_shufflevector(p0, p1, 0, 2);
+            *b = __builtin_shufflevector(p0, p1, 1, 3);
+        } else {
+            const lanes<4> q0 = quad(table, i[0], i[1]), q1 = quad(table, i[2], i[3]);
+            if constexpr (L == 4) {
+                *a = __builtin_shufflevector(q0, q1, 0, 2, 4, 6);
+                *b = __builtin_shufflevector(q0, q1, 1, 3, 5, 7);
+            } else {
+                const lanes<4> q2 = quad(table, i[4], i[5]), q3 = quad(table, i[6], i[7]);
+                const lanes<8> o0 = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 4, 5, 6, 7);
+                const lanes<8> o1 = __builtin_shufflevector(q2, q3, 0, 1, 2, 3, 4, 5, 6, 7);
+                *a = __builtin_shufflevector(o0, o1, 0, 2, 4, 6, 8, 10, 12, 14);
+                *b = __builtin_shufflevector(o0, o1, 1, 3, 5, 7, 9, 11, 13, 15);
+            }
+        }
+    }
+    __attribute__((always_inline)) static lanes<4> quad(const double (*table)[2], long long i,
+                                                        long long j)
+    {
+        return __builtin_shufflevector(row(table, i), row(table, j), 0, 1, 2, 3);
+    }
+    // p + e = a b exactly: e = fl(a b - p) in one rounding where fused.
+    __attribute__((always_inline)) static void two_prod(T a, T b, T* p, T* e)
+    {
+        if constexpr (fused) {
+            const T prod = a * b;
+            *e = fma_lanes(a, b, -prod);
+            *p = prod;
+        } else {
+            dd::two_prod(a, b, p, e);
+        }
+    }
+    __attribute__((always_inline)) static void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
+    {
+        if constexpr (fused)
+            two_prod(a, b, p, e);
+        else
+            dd::two_prod_split(a, ah, al, b, p, e);
+    }
+    // Lane by lane; the compiler makes one vector instruction of it.
+    __attribute__((always_inline)) static T fma_lanes(T a, T b, T c)
+    {
+        T r;
+        for (int l = 0; l < L; ++l) r[l] = __builtin_fma(a[l], b[l], c[l]);
+        return r;
+    }
 };
 
 namespace detail {
 
-// hi + lo rounded when err cannot change it, times 2^e (-1021 <= e <= 1023);
-// ok clears the lanes where it could.
+// (hi + lo) 2^e (-1021 <= e <= 1023) from *a = hi + (lo - err): the
+// rounding of hi + lo where *b = hi + (lo + err) equals it.
 template <int L>
 __attribute__((always_inline)) inline lanes<L> finish_lanes(lanes<L> hi, lanes<L> lo,
-                                                            typename lane_ops<L>::I e, lanes<L> err,
-                                                            typename lane_ops<L>::I* ok)
+                                                            typename int_lanes_of<L>::type e,
+                                                            lanes<L> err, lanes<L>* a, lanes<L>* b)
 {
-    using O = lane_ops<L>;
-    const lanes<L> a = hi + (lo - err), b = hi + (lo + err);
-    *ok = *ok & (a == b);
-    return a * O::real((e + 1023) << 52);
+    *a = hi + (lo - err);
+    *b = hi + (lo + err);
+    return *a * lane_ops<L>::real((e + 1023) << 52);
 }
 
+// The lane tests in integer arithmetic on the bits, no comparisons: a lane
+// of the result is nonzero where the test fails. (GCC 12 takes some vector
+// comparisons at AVX-512 lane by lane.)
 template <int L>
-__attribute__((always_inline)) inline bool all_set(typename lane_ops<L>::I m)
+using bits_of = typename int_lanes_of<L>::unsigned_type;
+
+constexpr unsigned long long sign_bit = 0x8000000000000000;
+
+// |v| > bound or v NaN: the bits of |v| above those of bound.
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> beyond(lanes<L> v, double bound)
 {
-    bool all = true;
-    for (int l = 0; l < L; ++l) all = all && m[l] != 0;
-    return all;
+    const bits_of<L> a = reinterpret_cast<bits_of<L>>(v) & ~sign_bit;
+    return (a + (~sign_bit - dd::bits(bound))) & sign_bit;
+}
+
+// a != b, or either NaN or infinite: a - b is +0 exactly where a == b.
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> differ(lanes<L> a, lanes<L> b)
+{
+    return reinterpret_cast<bits_of<L>>(a - b);
+}
+
+// v not positive and normal: its bits less those of 2^-1022 (modulo 2^64)
+// above those of the largest double less 2^-1022.
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> not_positive_normal(lanes<L> v)
+{
+    const bits_of<L> t = reinterpret_cast<bits_of<L>>(v) - 0x0010000000000000;
+    return (t | (t + 0x0020000000000000)) & sign_bit;
+}
+
+// Some lane of m nonzero: its halves ored down to one word, without a
+// branch per lane.
+template <class M>
+__attribute__((always_inline)) inline bool any_set(M m)
+{
+    if constexpr (sizeof(M) == 64)
+        return any_set(__builtin_shufflevector(m, m, 0, 1, 2, 3) |
+                       __builtin_shufflevector(m, m, 4, 5, 6, 7));
+    else if constexpr (sizeof(M) == 32)
+        return any_set(__builtin_shufflevector(m, m, 0, 1) | __builtin_shufflevector(m, m, 2, 3));
+    else
+        return (m[0] | m[1]) != 0;
 }
 
 }  // namespace detail
 
 // w[i] = exp(a[i]) lane by lane, i < count.
-template <int L>
+template <int L, bool fused = false>
 __attribute__((always_inline)) inline void exp_lanes(lanes<L>* w, const lanes<L>* a, int count)
 {
-    using O = lane_ops<L>;
+    using O = lane_ops<L, fused>;
     for (int i = 0; i < count; ++i) {
         const lanes<L> x = a[i];
-        lanes<L> hi, lo;
-        typename O::I e, ok = (x >= -707.0) & (x <= 707.0);  // normal results
+        lanes<L> hi, lo, ra, rb;
+        typename O::I e;
         fast::exp_eval<O, false>(x, x, &hi, &lo, &e);
-        const lanes<L> r = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ok);
-        w[i] = r;
-        if (!detail::all_set<L>(ok))
+        w[i] = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ra, &rb);
+        // Normal results, decided roundings: one test of the whole vector,
+        // a look at each lane only when some lane fails.
+        const detail::bits_of<L> bad = detail::beyond<L>(x, 707.0) | detail::differ<L>(ra, rb);
+        if (detail::any_set(bad))
             for (int l = 0; l < L; ++l)
-                if (!ok[l]) w[i][l] = math::exp(x[l]);
+                if (bad[l] != 0) w[i][l] = math::exp(x[l]);
     }
 }
 
 // w[i] = pow(a[i], y) lane by lane, i < count.
-template <int L>
+template <int L, bool fused = false>
 __attribute__((always_inline)) inline void pow_lanes(lanes<L>* w, const lanes<L>* a, int count,
                                                      double y)
 {
-    using O = lane_ops<L>;
+    using O = lane_ops<L, fused>;
     const double ay = y < 0 ? -y : y;
     if (!(ay <= 0x1p60) || y == 0) {  // NaN, infinite, zero or huge: scalar
         for (int i = 0; i < count; ++i)
@@ -100,17 +202,19 @@ __attribute__((always_inline)) inline void pow_lanes(lanes<L>* w, const lanes<L>
     const lanes<L> vy = lanes<L>{} + y;
     for (int i = 0; i < count; ++i) {
         const lanes<L> x = a[i];
-        lanes<L> lh, ll, th, tl, hi, lo;
+        lanes<L> lh, ll, th, tl, hi, lo, ra, rb;
         fast::log_eval<O>(x, &lh, &ll);
-        dd::two_prod_split(vy, lanes<L>{} + yh, lanes<L>{} + yl, lh, &th, &tl);
+        O::two_prod_split(vy, lanes<L>{} + yh, lanes<L>{} + yl, lh, &th, &tl);
         tl = tl + vy * ll;
-        typename O::I e,
-            ok = (x >= 0x1p-1022) & (x <= 0x1.fffffffffffffp1023) & (th >= -707.0) & (th <= 707.0);
+        typename O::I e;
         fast::exp_eval<O, true>(th, tl, &hi, &lo, &e);
-        w[i] = detail::finish_lanes<L>(hi, lo, e, hi * rel, &ok);
-        if (!detail::all_set<L>(ok))
+        w[i] = detail::finish_lanes<L>(hi, lo, e, hi * rel, &ra, &rb);
+        // Positive normal x, normal results, decided roundings.
+        const detail::bits_of<L> bad = detail::not_positive_normal<L>(x) |
+                                       detail::beyond<L>(th, 707.0) | detail::differ<L>(ra, rb);
+        if (detail::any_set(bad))
             for (int l = 0; l < L; ++l)
-                if (!ok[l]) w[i][l] = math::pow(x[l], y);
+                if (bad[l] != 0) w[i][l] = math::pow(x[l], y);
     }
 }
 

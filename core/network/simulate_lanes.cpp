@@ -4,12 +4,12 @@
 // output, a blended output) still adds its terms one at a time in the index
 // order of the scalar code; only independent work is regrouped: first the
 // distances of every cluster, then the exponentials or powers (the core's
-// correctly rounded functions on whole vectors: the bits of the scalar
-// ones), then the sum,
-// the local models and the blend. Two vectors per pass keep two independent
+// correctly rounded functions on whole vectors, out of line in
+// core/math/vectors.cpp: the bits of the scalar ones), then the sum, the
+// local models and the blend. Two vectors per pass keep two independent
 // chains of additions in flight.
 #include "core/common/lanes.h"
-#include "core/math/lanes.h"
+#include "core/math/vectors.h"
 #include "core/network/network.h"
 
 namespace localmodels::network {
@@ -82,10 +82,13 @@ template <int L>
 __attribute__((always_inline)) inline void validities(vec<L>* w, const vec<L>* args, int c,
                                                       const options& o)
 {
+    const math::lane_options m{L, math::has_fma()};
+    double* out = reinterpret_cast<double*>(w);
+    const double* in = reinterpret_cast<const double*>(args);
     if (o.kind == validity::gaussian)
-        math::exp_lanes<L>(w, args, 2 * c);
+        math::exp_vectors(out, in, 2 * c * L, m);
     else
-        math::pow_lanes<L>(w, args, 2 * c, -1.0 / (o.fuzziness - 1.0));
+        math::pow_vectors(out, in, 2 * c * L, -1.0 / (o.fuzziness - 1.0), m);
 }
 
 // Output j of both vectors: the blend of the local models, normalised or not.

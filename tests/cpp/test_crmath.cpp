@@ -17,6 +17,7 @@
 #include "core/math/exp.h"
 #include "core/math/lanes.h"
 #include "core/math/pow.h"
+#include "core/math/vectors.h"
 #include "core/math/wide.h"
 #include "crmath_cases.h"
 
@@ -313,6 +314,28 @@ TEST(CorrectlyRounded, VectorWidthsMatchScalar)
         };
         if (L != 2 && best == simd::level::neon) continue;
         run(a.data(), 0, false);
+        for (std::size_t i = 0; i < a.size(); ++i)
+            ASSERT_TRUE(same(w[i], math::exp(a[i])))
+                << "L = " << L << std::hexfloat << ", exp(" << a[i] << ")";
+        // The array kernels, with Dekker's products and with fused ones.
+        for (bool fused : {false, true}) {
+            if (fused && !math::has_fma()) continue;
+            const math::lane_options o{L, fused};
+            aligned_doubles in(a.size()), out(a.size());
+            std::memcpy(in.data, a.data(), sizeof(double) * a.size());
+            math::exp_vectors(out.data, in.data, static_cast<int>(a.size()), o);
+            for (std::size_t i = 0; i < a.size(); ++i)
+                ASSERT_TRUE(same(out.data[i], math::exp(a[i])))
+                    << "L = " << L << ", fused " << fused << std::hexfloat << ", exp(" << a[i] << ")";
+            std::memcpy(in.data, b.data(), sizeof(double) * b.size());
+            for (double y : exponents) {
+                math::pow_vectors(out.data, in.data, static_cast<int>(b.size()), y, o);
+                for (std::size_t i = 0; i < b.size(); ++i)
+                    ASSERT_TRUE(same(out.data[i], math::pow(b[i], y)))
+                        << "L = " << L << ", fused " << fused << std::hexfloat << ", pow(" << b[i]
+                        << ", " << y << ")";
+            }
+        }
         for (std::size_t i = 0; i < a.size(); ++i)
             ASSERT_TRUE(same(w[i], math::exp(a[i])))
                 << "L = " << L << std::hexfloat << ", exp(" << a[i] << ")";
