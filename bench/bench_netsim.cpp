@@ -97,8 +97,8 @@ void crmath_exp_vectors(benchmark::State& state)
     const double* in = aligned(args.data());
     double* out = aligned(w.data());
     std::memcpy(aligned(args.data()), a.data(), a.size() * sizeof(double));
-    const localmodels::math::lane_options o{
-        localmodels::lane_count(localmodels::simd::chosen()), localmodels::math::has_fma()};
+    const localmodels::math::lane_options o{localmodels::lane_count(localmodels::simd::chosen()),
+                                            localmodels::math::has_fma()};
     for (auto _ : state) {
         for (int i = 0; i < c; ++i)
             localmodels::math::exp_vectors(out, in + static_cast<std::size_t>(i) * N, N, o);

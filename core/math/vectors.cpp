@@ -48,8 +48,7 @@ __attribute__((target("avx2,fma"))) void exp4_fused(double* w, const double* a, 
 {
     kernels<4, true>::exp(w, a, count);
 }
-__attribute__((target("avx2,fma"))) void pow4_fused(double* w, const double* a, int count,
-                                                    double y)
+__attribute__((target("avx2,fma"))) void pow4_fused(double* w, const double* a, int count, double y)
 {
     kernels<4, true>::pow(w, a, count, y);
 }
@@ -68,8 +67,7 @@ __attribute__((target("avx512f"))) void exp8_fused(double* w, const double* a, i
 {
     kernels<8, true>::exp(w, a, count);
 }
-__attribute__((target("avx512f"))) void pow8_fused(double* w, const double* a, int count,
-                                                   double y)
+__attribute__((target("avx512f"))) void pow8_fused(double* w, const double* a, int count, double y)
 {
     kernels<8, true>::pow(w, a, count, y);
 }

@@ -326,7 +326,8 @@ TEST(CorrectlyRounded, VectorWidthsMatchScalar)
             math::exp_vectors(out.data, in.data, static_cast<int>(a.size()), o);
             for (std::size_t i = 0; i < a.size(); ++i)
                 ASSERT_TRUE(same(out.data[i], math::exp(a[i])))
-                    << "L = " << L << ", fused " << fused << std::hexfloat << ", exp(" << a[i] << ")";
+                    << "L = " << L << ", fused " << fused << std::hexfloat << ", exp(" << a[i]
+                    << ")";
             std::memcpy(in.data, b.data(), sizeof(double) * b.size());
             for (double y : exponents) {
                 math::pow_vectors(out.data, in.data, static_cast<int>(b.size()), y, o);
