@@ -19,7 +19,7 @@
 // log(x), x = 2^E m, m in [1, 2): m c = 1 + u exactly, c (20 bits) from a
 // table of 256, |u| <= 2^-8; log x = (E + s) log 2 - log c - s log 2 + log(1 + u),
 // log(1 + u) = u - u^2/2 (double-double) + u^3 (1/3 - u/4 + ... - u^7/10).
-// Absolute error: the u^3 part 3.1 * 2^-53 |u|^3/3 + uh^2 ul < 2^-76,
+// Absolute error: the u^3 term, 3.1 * 2^-53 |u|^3/3 + uh^2 ul < 2^-76,
 // its sums < 2^-78.5, the rest (log 2, the table) < 2^-85: log_error = 2^-75.
 #pragma once
 

@@ -19,15 +19,3 @@ function test_identifiers()
   expect_id(@() nearpoly(x, sin(x), 2, [1; 1; 1], []), 'nearpoly:illegalCombPar');
   disp('identifiers: every refusal carries its identifier');
 end
-
-function expect_id(f, id)
-  try
-    f();
-  catch
-    err = lasterror();
-    assert(strcmp(err.identifier, id), 'expected %s, got %s (%s)', id, err.identifier, ...
-           err.message);
-    return;
-  end
-  error('test:noError', 'no error, expected %s', id);
-end

@@ -64,15 +64,3 @@ function test_lmn_train()
                @() lmn_train(X, Y, struct('foo', 1)));
   disp('lmn_train: all Octave tests passed');
 end
-
-function expect_id(f, id)
-  try
-    f();
-  catch
-    err = lasterror();
-    assert(strcmp(err.identifier, id), 'expected %s, got %s (%s)', id, err.identifier, ...
-           err.message);
-    return;
-  end
-  error('no error raised; expected %s', id);
-end

@@ -96,14 +96,3 @@ function expect_same(got, expected, what)
     error('%s: narx_simulate differs from the loop of one-point calls', what);
   end
 end
-
-function expect_id(f, id)
-  try
-    f();
-  catch
-    err = lasterror();
-    assert(err.identifier, id);
-    return;
-  end
-  error('no error raised; expected %s', id);
-end

@@ -40,3 +40,14 @@ def seconds_to_interrupt(call, after=0.5):
         return time.perf_counter() - started
     finally:
         signal.signal(signal.SIGINT, previous)
+
+
+def same_bits(a, b):
+    """Whether a and b (arrays, or tuples of them) hold the same doubles,
+    bit for bit, in the same shapes."""
+    import numpy as np
+    if isinstance(a, tuple):
+        return isinstance(b, tuple) and len(a) == len(b) and all(map(same_bits, a, b))
+    a = np.ascontiguousarray(a, dtype=np.float64)
+    b = np.ascontiguousarray(b, dtype=np.float64)
+    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))

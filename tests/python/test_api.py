@@ -10,14 +10,9 @@ import numpy as np
 import pytest
 
 import localmodels as lm
-from conftest import seconds_to_interrupt
+from conftest import same_bits, seconds_to_interrupt
 from localmodels import _api
 
-
-def same_bits(a, b):
-    a, b = np.asarray(a), np.asarray(b)
-    return a.shape == b.shape and np.array_equal(
-        np.ascontiguousarray(a).view(np.uint64), np.ascontiguousarray(b).view(np.uint64))
 
 
 def random_network(rng, n=3, c=4, p=2):

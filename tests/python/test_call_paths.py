@@ -7,13 +7,8 @@ import numpy as np
 import pytest
 
 import localmodels as lm
+from conftest import same_bits
 
-
-def same_bits(a, b):
-    if isinstance(a, tuple):
-        return isinstance(b, tuple) and len(a) == len(b) and all(map(same_bits, a, b))
-    a, b = np.asarray(a), np.asarray(b)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
 def unaligned(a, order):

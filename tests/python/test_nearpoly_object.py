@@ -12,14 +12,10 @@ import numpy as np
 import pytest
 
 import localmodels as lm
-from conftest import seconds_to_interrupt
+from conftest import same_bits, seconds_to_interrupt
 from localmodels import _api
 from problems import nearpoly_problem
 
-
-def same_bits(a, b):
-    a, b = np.asarray(a), np.asarray(b)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
 def same_results(a, b):

@@ -13,12 +13,8 @@ import pytest
 
 import localmodels as lm
 from localmodels import _api
+from conftest import same_bits
 
-
-def same_bits(a, b):
-    a, b = np.asarray(a), np.asarray(b)
-    return a.shape == b.shape and np.array_equal(
-        np.ascontiguousarray(a).view(np.uint64), np.ascontiguousarray(b).view(np.uint64))
 
 
 def random_network(rng, n=3, c=4, p=2):

@@ -11,12 +11,8 @@ import numpy as np
 import pytest
 
 import localmodels as lm
-from conftest import seconds_to_interrupt
+from conftest import same_bits, seconds_to_interrupt
 
-
-def same_bits(a, b):
-    a, b = np.asarray(a), np.asarray(b)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
 def long_calls(rng):

@@ -7,11 +7,8 @@ import pytest
 import localmodels as lm
 from localmodels import sysid
 from localmodels.sysid import _orders
+from conftest import same_bits
 
-
-def same_bits(a, b):
-    a, b = np.ascontiguousarray(a, dtype=float), np.ascontiguousarray(b, dtype=float)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
 def tanks(T, seed, noise=0.002):

@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 from localmodels import sysid
-from conftest import OCTAVE, OCTAVE_FLAGS, OCTAVE_PLUGINS, need_octave
+from conftest import same_bits, OCTAVE, OCTAVE_FLAGS, OCTAVE_PLUGINS, need_octave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -165,11 +165,6 @@ def octave_shape(a):
         shape.pop()
     return np.reshape(a, shape)
 
-
-def same_bits(a, b):
-    a = np.ascontiguousarray(a, dtype=float)
-    b = np.ascontiguousarray(b, dtype=float)
-    return a.shape == b.shape and np.array_equal(a.view(np.uint64), b.view(np.uint64))
 
 
 @pytest.mark.parametrize("name", list(cases()))
