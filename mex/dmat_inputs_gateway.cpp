@@ -1,6 +1,6 @@
 // dmat_inputs: derivatives of the network's outputs with respect to its
 // inputs at the point formed by the first n values of X, and the outputs.
-#include "core/checks/network.h"
+#include "core/checks/check_network.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

@@ -1,7 +1,7 @@
 // dmat_params: derivatives of the network's outputs with respect to the
 // selected parameter groups at the point formed by the first n values of X,
 // and the outputs.
-#include "core/checks/network.h"
+#include "core/checks/check_network.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

@@ -1,6 +1,6 @@
 // gridval: multilinear interpolation in a d-dimensional lookup table, at the
 // N query points in the columns of a d-by-N matrix.
-#include "core/checks/gridval.h"
+#include "core/checks/check_gridval.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

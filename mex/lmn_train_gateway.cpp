@@ -2,7 +2,7 @@
 // (p-by-N), with the options of an optional struct.
 #include <cstring>
 
-#include "core/checks/train.h"
+#include "core/checks/check_train.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

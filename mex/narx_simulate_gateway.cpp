@@ -2,7 +2,7 @@
 // local-model network, a nearpoly example set or a lookup table per output.
 #include <type_traits>
 
-#include "core/checks/narx.h"
+#include "core/checks/check_narx.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

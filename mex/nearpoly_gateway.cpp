@@ -1,6 +1,6 @@
 // nearpoly: predictions at the rows of query_x from the examples in the rows
 // of data_x and data_y.
-#include "core/checks/nearpoly.h"
+#include "core/checks/check_nearpoly.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

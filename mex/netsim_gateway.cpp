@@ -1,6 +1,6 @@
 // netsim: output of a local-model network for a batch of points, one point
 // per column of X.
-#include "core/checks/network.h"
+#include "core/checks/check_network.h"
 #include "mex/gateways.h"
 
 namespace localmodels::mex {

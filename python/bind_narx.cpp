@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/checks/narx.h"
+#include "core/checks/check_narx.h"
 #include "core/common/simd.h"
 #include "python/bind.h"
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/checks/arg.h"
-#include "core/checks/common.h"
-#include "core/checks/nearpoly.h"
+#include "core/checks/check_common.h"
+#include "core/checks/check_nearpoly.h"
 #include "core/common/chunks.h"
 #include "core/common/error.h"
 #include "core/common/threads.h"

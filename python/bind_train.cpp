@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/checks/train.h"
+#include "core/checks/check_train.h"
 #include "core/training/training.h"
 #include "python/bind.h"
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "core/checks/arg.h"
-#include "core/checks/gridval.h"
-#include "core/checks/nearpoly.h"
-#include "core/checks/network.h"
+#include "core/checks/check_gridval.h"
+#include "core/checks/check_nearpoly.h"
+#include "core/checks/check_network.h"
 #include "core/common/chunks.h"
 #include "core/common/error.h"
 #include "core/common/limits.h"

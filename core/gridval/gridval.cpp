@@ -31,7 +31,7 @@ namespace {
 constexpr int group = 8;           // points per pass
 constexpr int max_group_dims = 6;  // beyond, one point per pass
 
-int lanes_for(int d)
+int points_per_pass(int d)
 {
     return d <= max_group_dims ? group : 1;
 }
@@ -46,7 +46,7 @@ struct scratch {
 
 scratch lay_out(workspace* w, const problem& p)
 {
-    const std::size_t lanes = static_cast<std::size_t>(lanes_for(p.d)), d = p.d;
+    const std::size_t lanes = static_cast<std::size_t>(points_per_pass(p.d)), d = p.d;
     scratch s;
     for (int k = 0; k < p.d; ++k)
         s.starts[k] =
@@ -167,7 +167,7 @@ void interpolate_block(double* out, const problem& p, int first, int last, void*
         for (; last - t >= group; t += group) points<group, 1>(out, p, s, t);
     else if (p.d == 2)
         for (; last - t >= group; t += group) points<group, 2>(out, p, s, t);
-    else if (lanes_for(p.d) == group)
+    else if (points_per_pass(p.d) == group)
         for (; last - t >= group; t += group) points<group, 0>(out, p, s, t);
     for (; t < last; ++t) points<1, 0>(out, p, s, t);
 }

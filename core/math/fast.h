@@ -1,6 +1,6 @@
 // The fast paths of exp and pow: double-double evaluations with a proven
 // bound on their error, written once for a double (scalar_ops) and for a
-// vector of doubles (lane_ops<L, fused> in core/math/lanes.h). O supplies
+// vector of doubles (lane_ops<L, fused> in core/math/exp_pow_lanes.h). O supplies
 // the exact products, Dekker's or from fused multiply-adds: both give the
 // same p + e = a b wherever the bounds below need it. The caller rounds and
 // tests: hi + lo is returned unscaled, the result is (hi + lo) 2^e.

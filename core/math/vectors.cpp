@@ -4,7 +4,7 @@
 // localmodels::math, where the exact products are the only use of them.
 #include "core/math/vectors.h"
 
-#include "core/math/lanes.h"
+#include "core/math/exp_pow_lanes.h"
 
 namespace localmodels::math {
 

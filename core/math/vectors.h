@@ -1,5 +1,5 @@
 // exp and pow over arrays, a vector of doubles at a time: the kernels of
-// core/math/lanes.h compiled once per width and product. Every choice gives
+// core/math/exp_pow_lanes.h compiled once per width and product. Every choice gives
 // the bits of math::exp and math::pow (both round correctly); the choice
 // only changes the speed.
 #pragma once

@@ -2,12 +2,12 @@
 // fit_kernels.h: each level names its vector type and includes the kernels
 // in a namespace of its own. A level above the architecture's baseline does
 // so inside a target region, so that its functions, and only they, use its
-// instructions; the run-time choice (lanes_for) never calls one the CPU
+// instructions; the run-time choice (kernels_for) never calls one the CPU
 // lacks.
 #include <cstddef>
 #include <cstring>
 
-#include "core/nearpoly/lanes.h"
+#include "core/nearpoly/fit_kernel_sets.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 
-#include "core/nearpoly/lanes.h"
+#include "core/nearpoly/fit_kernel_sets.h"
 #include "core/nearpoly/stages.h"
 
 namespace localmodels::nearpoly::detail {
@@ -114,7 +114,7 @@ void transpose_rows(fit_storage* fs, int m, int k)
 
 const lane_kernels scalar_lanes = {symmetric_times, downdate, advance, squares};
 
-const lane_kernels& lanes_for(simd::level l)
+const lane_kernels& kernels_for(simd::level l)
 {
 #if defined(__x86_64__)
     switch (l) {
@@ -138,7 +138,7 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
     const int m = f.m;
     const std::size_t mm = static_cast<std::size_t>(m);
     const std::size_t width = static_cast<std::size_t>(whole_vectors(m));
-    const lane_kernels& lanes = lanes_for(fs->level);
+    const lane_kernels& lanes = kernels_for(fs->level);
     // Zeros past m too: the vector paths compute there from them.
     std::fill(fs->P, fs->P + mm * width, 0.0);
     for (int a = 0; a < m; ++a) fs->P[a * width + a] = cov_init;

@@ -26,6 +26,11 @@ struct family_settings {
     bool active;
 };
 
+// The prior covariance P = default_cov_init * I of the recursive fits when
+// input 6 is absent: large enough that the prior's pull, I/cov_init, is
+// far below the data's in any fit of reasonably scaled examples.
+constexpr double default_cov_init = 1e6;
+
 struct settings {
     family_settings family[n_families];
     int G;       // global list length; 0 in per-family mode

@@ -105,7 +105,7 @@ error decode_settings(const call_args& a, settings* s)
     if (!any_active(*s))
         return make_error(plugin, "identificationEmpty", "Identification is empty.");
     if (a.nrhs > 7) return make_error(plugin, "tooManyArguments", "Number of argument no good.");
-    s->cov_init = a.has_cov_init ? a.cov_init : 1e6;
+    s->cov_init = a.has_cov_init ? a.cov_init : default_cov_init;
 
     if (a.nrhs == 4) {
         s->G = 1;

@@ -13,8 +13,8 @@
 
 namespace localmodels::network {
 
-using detail::at2;
 using detail::consequent_at;
+using detail::matrix_offset;
 using detail::norm_at;
 
 namespace {
@@ -41,8 +41,9 @@ void form_shared(const shared& sh, const point_state& s, const view& net, const 
         for (int k = 0; k < n; ++k) {
             double g = 0.0;
             for (int r = 0; r < n; ++r)
-                g = g + norm_at(net.norm_matrices, n, k, r, i) * s.differences[at2(r, i, n)];
-            sh.g[at2(k, i, n)] = g;
+                g = g +
+                    norm_at(net.norm_matrices, n, k, r, i) * s.differences[matrix_offset(r, i, n)];
+            sh.g[matrix_offset(k, i, n)] = g;
         }
     if (o.kind == validity::fuzzy)
         for (int i = 0; i < net.c; ++i)
@@ -56,8 +57,8 @@ double input_derivative(int k, int j, const double* y, const point_state& s, con
     const int n = net.n, p = net.p;
     double acc = 0.0;
     for (int i = 0; i < net.c; ++i) {
-        const double g = sh.g[at2(k, i, n)];
-        const double Y = s.local_outputs[at2(j, i, p)];
+        const double g = sh.g[matrix_offset(k, i, n)];
+        const double Y = s.local_outputs[matrix_offset(j, i, p)];
         const double e = o.normalize != 0 ? Y - y[j] : Y;
         const double w = s.validities[i];
         const double slope = consequent_at(net.consequents, n, p, j, k, i);
@@ -95,7 +96,7 @@ void input_derivatives(double* derivatives, double* y, const double* x, const vi
     if (o.kind != validity::distance) form_shared(sh, s, net, o);
     for (int j = 0; j < net.p; ++j)
         for (int k = 0; k < net.n; ++k)
-            derivatives[at2(k, j, net.n)] = input_derivative(k, j, y, s, sh, net, o);
+            derivatives[matrix_offset(k, j, net.n)] = input_derivative(k, j, y, s, sh, net, o);
 }
 
 }  // namespace localmodels::network

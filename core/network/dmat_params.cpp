@@ -13,7 +13,7 @@
 
 namespace localmodels::network {
 
-using detail::at2;
+using detail::matrix_offset;
 using detail::norm_at;
 
 std::int64_t selected_rows(int n, int p, int c, unsigned selection)
@@ -40,14 +40,14 @@ void fill_distance_sensitivities(double* G, const double* y, const point_state& 
     for (int j = 0; j < p; ++j) {
         for (int i = 0; i < net.c; ++i) {
             const double w = s.validities[i];
-            const double Y = s.local_outputs[at2(j, i, p)];
+            const double Y = s.local_outputs[matrix_offset(j, i, p)];
             const double v = validity_power(w, o);
             double g;
             if (o.kind == validity::gaussian)
                 g = o.normalize != 0 ? ((Y - y[j]) * v) / S : Y * v;
             else
                 g = o.normalize != 0 ? (v * (Y - y[j])) / ((m - 1) * S) : (v * Y) / (m - 1);
-            G[at2(j, i, p)] = g;
+            G[matrix_offset(j, i, p)] = g;
         }
     }
 }
@@ -71,13 +71,14 @@ void form_shared(const shared& sh, const double* x, const point_state& s, const 
             for (int k = 0; k < n; ++k) {
                 double h = 0.0;
                 for (int r = 0; r < n; ++r)
-                    h = h + s.differences[at2(r, i, n)] * norm_at(net.norm_matrices, n, r, k, i);
-                sh.h[at2(k, i, n)] = h;
+                    h = h + s.differences[matrix_offset(r, i, n)] *
+                                norm_at(net.norm_matrices, n, r, k, i);
+                sh.h[matrix_offset(k, i, n)] = h;
             }
     if (selection & select_consequents)
         for (int i = 0; i < c; ++i) {
             const double w = s.validities[i];
-            double* v = sh.consequent + at2(0, i, n + 1);
+            double* v = sh.consequent + matrix_offset(0, i, n + 1);
             for (int k = 0; k < n; ++k) v[k] = o.normalize != 0 ? (w * x[k]) / S : w * x[k];
             v[n] = o.normalize != 0 ? w / S : w;
         }
@@ -91,19 +92,19 @@ double* write_column(double* row, int j, const shared& sh, const point_state& s,
     const int n = net.n, p = net.p, c = net.c;
     if (selection & select_centres)
         for (int i = 0; i < c; ++i) {
-            const double G = sh.G[at2(j, i, p)];
-            for (int k = 0; k < n; ++k) *row++ = 2 * (G * sh.h[at2(k, i, n)]);
+            const double G = sh.G[matrix_offset(j, i, p)];
+            for (int k = 0; k < n; ++k) *row++ = 2 * (G * sh.h[matrix_offset(k, i, n)]);
         }
     if (selection & select_norm_matrices)
         for (int i = 0; i < c; ++i) {
-            const double G = sh.G[at2(j, i, p)];
-            const double* d = s.differences + at2(0, i, n);
+            const double G = sh.G[matrix_offset(j, i, p)];
+            const double* d = s.differences + matrix_offset(0, i, n);
             for (int b = 0; b < n; ++b)
                 for (int a = 0; a < n; ++a) *row++ = -((G * d[a]) * d[b]);
         }
     if (selection & select_consequents)
         for (int i = 0; i < c; ++i) {
-            const double* v = sh.consequent + at2(0, i, n + 1);
+            const double* v = sh.consequent + matrix_offset(0, i, n + 1);
             for (int k = 0; k < n; ++k)
                 for (int q = 0; q < p; ++q) *row++ = q == j ? v[k] : 0.0;
             for (int q = 0; q < p; ++q)

@@ -7,7 +7,7 @@
 
 namespace localmodels::network {
 
-using detail::at2;
+using detail::matrix_offset;
 
 namespace {
 
@@ -17,11 +17,11 @@ double norm_distance(const double* a, const double* d, int n)
 {
     double w = 0;
     for (int s = 0; s < n; ++s) {
-        const double* column = a + at2(0, s, n);
+        const double* column = a + matrix_offset(0, s, n);
         for (int r = s + 1; r < n; ++r) w = column[r] * d[s] * d[r] + w;
     }
     w = w + w;
-    for (int k = 0; k < n; ++k) w = d[k] * d[k] * a[at2(k, k, n)] + w;
+    for (int k = 0; k < n; ++k) w = d[k] * d[k] * a[matrix_offset(k, k, n)] + w;
     return w;
 }
 
@@ -46,13 +46,13 @@ void evaluate_point(double* y, point_state* s, const double* x, const view& net,
     // All differences before any distance: a distance reads them long after
     // they are stored, not while the stores are still on their way.
     for (int i = 0; i < c; ++i) {
-        const double* centre = net.centres + at2(0, i, n);
-        double* d = s->differences + at2(0, i, n);
+        const double* centre = net.centres + matrix_offset(0, i, n);
+        double* d = s->differences + matrix_offset(0, i, n);
         for (int k = 0; k < n; ++k) d[k] = x[k] - centre[k];
     }
     for (int i = 0; i < c; ++i)
         s->validities[i] = norm_distance(net.norm_matrices + nn * static_cast<std::size_t>(i),
-                                         s->differences + at2(0, i, n), n);
+                                         s->differences + matrix_offset(0, i, n), n);
     transform(s->validities, c, o);
 
     double sum = validity_sum_start;
@@ -61,17 +61,18 @@ void evaluate_point(double* y, point_state* s, const double* x, const view& net,
 
     for (int i = 0; i < c; ++i) {
         const double* theta = net.consequents + page * static_cast<std::size_t>(i);
-        double* Y = s->local_outputs + at2(0, i, p);
+        double* Y = s->local_outputs + matrix_offset(0, i, p);
         for (int j = 0; j < p; ++j) {
             double v = 0;
-            for (int k = 0; k < n; ++k) v = x[k] * theta[at2(j, k, p)] + v;
-            Y[j] = theta[at2(j, n, p)] + v;
+            for (int k = 0; k < n; ++k) v = x[k] * theta[matrix_offset(j, k, p)] + v;
+            Y[j] = theta[matrix_offset(j, n, p)] + v;
         }
     }
 
     for (int j = 0; j < p; ++j) {
         double v = 0;
-        for (int i = 0; i < c; ++i) v = s->validities[i] * s->local_outputs[at2(j, i, p)] + v;
+        for (int i = 0; i < c; ++i)
+            v = s->validities[i] * s->local_outputs[matrix_offset(j, i, p)] + v;
         y[j] = o.normalize != 0 ? v / sum : v;
     }
 }

@@ -58,8 +58,8 @@ void simulate(double* out, const double* x, const view& net, const options& o, i
                      scratch s = lay_out(&w, net, level != simd::level::scalar && e - b >= 4);
                      for (int k = detail::simulate_lanes(level, out, x, net, o, s.lanes, b, e);
                           k < e; ++k)
-                         evaluate_point(out + detail::at2(0, k, net.p), &s.point,
-                                        x + detail::at2(0, k, net.n), net, o);
+                         evaluate_point(out + detail::matrix_offset(0, k, net.p), &s.point,
+                                        x + detail::matrix_offset(0, k, net.n), net, o);
                  });
 }
 

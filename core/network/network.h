@@ -162,7 +162,7 @@ inline double consequent_at(const double* t, int n, int p, int j, int k, int i)
 }
 
 // Offset of element (r, i) of an r_count-by-c matrix.
-inline std::size_t at2(int r, int i, int r_count)
+inline std::size_t matrix_offset(int r, int i, int r_count)
 {
     return static_cast<std::size_t>(r) +
            static_cast<std::size_t>(i) * static_cast<std::size_t>(r_count);

@@ -14,8 +14,8 @@
 
 namespace localmodels::network {
 
-using detail::at2;
 using detail::lane_scratch;
+using detail::matrix_offset;
 
 namespace {
 
@@ -34,7 +34,7 @@ __attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* scrat
     const int n = N > 0 ? N : net.n;
     const std::size_t nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     for (int i = 0; i < net.c; ++i) {
-        const double* centre = net.centres + at2(0, i, n);
+        const double* centre = net.centres + matrix_offset(0, i, n);
         const double* a = net.norm_matrices + nn * static_cast<std::size_t>(i);
         vec<L> own[N > 0 ? 2 * N : 1];
         vec<L>* d = N > 0 ? own : scratch;
@@ -50,7 +50,7 @@ __attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* scrat
             const vec<L> ds0 = d[2 * s], ds1 = d[2 * s + 1];
 #pragma GCC unroll 8
             for (int r = s + 1; r < n; ++r) {
-                const double ars = a[at2(r, s, n)];
+                const double ars = a[matrix_offset(r, s, n)];
                 w0 = ars * ds0 * d[2 * r] + w0;
                 w1 = ars * ds1 * d[2 * r + 1] + w1;
             }
@@ -59,7 +59,7 @@ __attribute__((always_inline)) inline void distances(vec<L>* args, vec<L>* scrat
         w1 = w1 + w1;
 #pragma GCC unroll 8
         for (int k = 0; k < n; ++k) {
-            const double akk = a[at2(k, k, n)];
+            const double akk = a[matrix_offset(k, k, n)];
             const vec<L> dk0 = d[2 * k], dk1 = d[2 * k + 1];
             w0 = dk0 * dk0 * akk + w0;
             w1 = dk1 * dk1 * akk + w1;
@@ -105,11 +105,11 @@ __attribute__((always_inline)) inline void output(vec<L>* y, int j, const vec<L>
         vec<L> v0 = {}, v1 = {};
 #pragma GCC unroll 8
         for (int k = 0; k < n; ++k) {
-            const double t = theta[at2(j, k, p)];
+            const double t = theta[matrix_offset(j, k, p)];
             v0 = xs[2 * k] * t + v0;
             v1 = xs[2 * k + 1] * t + v1;
         }
-        const double constant = theta[at2(j, n, p)];
+        const double constant = theta[matrix_offset(j, n, p)];
         v0 = constant + v0;
         v1 = constant + v1;
         y0 = w[2 * i] * v0 + y0;
@@ -128,7 +128,8 @@ __attribute__((always_inline)) inline void points(double* out, const double* x, 
     vec<L>* args = reinterpret_cast<vec<L>*>(s.args);
     vec<L>* w = reinterpret_cast<vec<L>*>(s.w);
     for (int k = 0; k < net.n; ++k)
-        for (int l = 0; l < 2 * L; ++l) xs[2 * k + l / L][l % L] = x[at2(k, t + l, net.n)];
+        for (int l = 0; l < 2 * L; ++l)
+            xs[2 * k + l / L][l % L] = x[matrix_offset(k, t + l, net.n)];
 
     distances<L, N>(args, reinterpret_cast<vec<L>*>(s.d), xs, net, o);
     if (o.kind == validity::distance)
@@ -145,7 +146,7 @@ __attribute__((always_inline)) inline void points(double* out, const double* x, 
     for (int j = 0; j < net.p; ++j) {
         vec<L> y[2];
         output<L, N>(y, j, sum, w, xs, net, o);
-        for (int l = 0; l < 2 * L; ++l) out[at2(j, t + l, net.p)] = y[l / L][l % L];
+        for (int l = 0; l < 2 * L; ++l) out[matrix_offset(j, t + l, net.p)] = y[l / L][l % L];
     }
 }
 

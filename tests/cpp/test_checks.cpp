@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/checks/gridval.h"
-#include "core/checks/network.h"
+#include "core/checks/check_gridval.h"
+#include "core/checks/check_network.h"
 
 namespace {
 

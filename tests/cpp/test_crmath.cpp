@@ -15,7 +15,7 @@
 
 #include "core/common/simd.h"
 #include "core/math/exp.h"
-#include "core/math/lanes.h"
+#include "core/math/exp_pow_lanes.h"
 #include "core/math/pow.h"
 #include "core/math/vectors.h"
 #include "core/math/wide.h"

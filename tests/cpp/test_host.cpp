@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 #include "core/common/limits.h"
 #include "helpers.h"
 #include "mex/mex_host.h"

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <limits>
 
-#include "core/checks/narx.h"
+#include "core/checks/check_narx.h"
 #include "helpers.h"
 #include "host/standalone/gateways.h"
 #include "mex/mex_host.h"

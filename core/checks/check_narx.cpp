@@ -2,14 +2,14 @@
 // plug-in's checks, given as that plug-in would receive them for one point
 // (a point whose values are never read); their refusals keep their reason
 // and message under narx_simulate's name.
-#include "core/checks/narx.h"
+#include "core/checks/check_narx.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "core/checks/common.h"
-#include "core/checks/gridval.h"
-#include "core/checks/nearpoly.h"
+#include "core/checks/check_common.h"
+#include "core/checks/check_gridval.h"
+#include "core/checks/check_nearpoly.h"
 #include "core/common/limits.h"
 
 namespace localmodels::checks {

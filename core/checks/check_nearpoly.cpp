@@ -1,9 +1,9 @@
-#include "core/checks/nearpoly.h"
+#include "core/checks/check_nearpoly.h"
 
 #include <cmath>
 #include <cstddef>
 
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 
 namespace localmodels::checks {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "core/checks/arg.h"
-#include "core/checks/network.h"
+#include "core/checks/check_network.h"
 #include "core/common/error.h"
 #include "core/narx/narx.h"
 

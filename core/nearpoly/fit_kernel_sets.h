@@ -35,6 +35,6 @@ extern const lane_kernels neon_lanes;
 #endif
 
 // The set for level l; a level without its own set runs the scalar one.
-const lane_kernels& lanes_for(simd::level l);
+const lane_kernels& kernels_for(simd::level l);
 
 }  // namespace localmodels::nearpoly::detail

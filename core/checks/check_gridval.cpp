@@ -1,10 +1,10 @@
-#include "core/checks/gridval.h"
+#include "core/checks/check_gridval.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 
 namespace localmodels::checks {
 

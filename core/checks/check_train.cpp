@@ -2,12 +2,12 @@
 // data must be finite (a NaN would make every criterion NaN and every split
 // look alike), counts must be whole numbers, and the index lists distinct
 // inputs within range.
-#include "core/checks/train.h"
+#include "core/checks/check_train.h"
 
 #include <cmath>
 #include <cstring>
 
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 #include "core/common/limits.h"
 
 namespace localmodels::checks {

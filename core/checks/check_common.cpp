@@ -1,6 +1,6 @@
 // Only a full double array holds as many doubles as it has elements, so
 // nothing else is ever read as doubles.
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 
 #include "core/common/limits.h"
 

@@ -1,9 +1,9 @@
 // Reading and checking the network parameter set shared by the network
 // plug-ins. The sizes are formed in 64 bits, so a product beyond the 32-bit
 // range is refused instead of wrapping.
-#include "core/checks/network.h"
+#include "core/checks/check_network.h"
 
-#include "core/checks/common.h"
+#include "core/checks/check_common.h"
 #include "core/common/limits.h"
 
 namespace localmodels::checks {
