@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "core/common/simd.h"
 
 namespace testing_helpers {
@@ -51,20 +53,11 @@ inline std::vector<localmodels::simd::level> runnable_levels()
     return out;
 }
 
-}  // namespace testing_helpers
-
-namespace testing_levels {
-
-using testing_helpers::scoped_env;
-
-// The names of the levels this CPU runs, scalar first.
-inline std::vector<std::string> runnable()
-{
-    std::vector<std::string> names;
-    for (localmodels::simd::level l : testing_helpers::runnable_levels())
-        names.push_back(localmodels::simd::name(l));
-    return names;
-}
+// One vector level and thread count of a comparison.
+struct setting {
+    localmodels::simd::level level;
+    int threads;
+};
 
 // The thread counts every comparison runs at.
 inline std::vector<int> thread_counts()
@@ -72,4 +65,19 @@ inline std::vector<int> thread_counts()
     return {1, 2, 7};
 }
 
-}  // namespace testing_levels
+// Calls check(s) for every runnable level and thread count, with
+// LOCALMODELS_SIMD naming the level for the call; stops at the first fatal
+// failure, as a loop of ASSERTs would.
+template <class F>
+void for_each_setting(F check)
+{
+    for (localmodels::simd::level l : runnable_levels()) {
+        scoped_env env("LOCALMODELS_SIMD", localmodels::simd::name(l));
+        for (int threads : thread_counts()) {
+            check(setting{l, threads});
+            if (::testing::Test::HasFatalFailure()) return;
+        }
+    }
+}
+
+}  // namespace testing_helpers

@@ -127,24 +127,22 @@ std::vector<double> run(const gv::problem& p, int threads, bool split)
 
 TEST(GridvalExact, EveryLevelAndThreadCountGivesThePlainBits)
 {
-    const std::vector<std::string> levels = testing_levels::runnable();
+    const int settings = static_cast<int>(testing_helpers::runnable_levels().size() *
+                                          testing_helpers::thread_counts().size());
     lcg rng(6101);
     int compared = 0;
-    for (int trial = 0; trial < 2500; ++trial) {
+    for (int trial = 0; trial < 2500 && !HasFatalFailure(); ++trial) {
         const table_problem t = random_problem(rng);
         const gv::problem p = view_of(t);
         const std::vector<double> expected = plain(t);
-        for (const std::string& level : levels) {
-            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
-            for (int threads : testing_levels::thread_counts()) {
-                ASSERT_TRUE(bitwise_equal(run(p, threads, trial % 5 == 0), expected))
-                    << "trial " << trial << ", d " << p.d << ", N " << p.N << ", level " << level
-                    << ", threads " << threads;
-                ++compared;
-            }
-        }
+        testing_helpers::for_each_setting([&](const testing_helpers::setting& s) {
+            ASSERT_TRUE(bitwise_equal(run(p, s.threads, trial % 5 == 0), expected))
+                << "trial " << trial << ", d " << p.d << ", N " << p.N << ", level "
+                << localmodels::simd::name(s.level) << ", threads " << s.threads;
+            ++compared;
+        });
     }
-    EXPECT_EQ(compared, 2500 * static_cast<int>(levels.size()) * 3);
+    EXPECT_EQ(compared, 2500 * settings);
 }
 
 TEST(GridvalExact, LongRowsAndManyPointsGiveThePlainBits)
@@ -165,7 +163,7 @@ TEST(GridvalExact, LongRowsAndManyPointsGiveThePlainBits)
             for (int k = 0; k < d; ++k) t.queries.push_back(coordinate(rng, t.bps[k]));
         const gv::problem p = view_of(t);
         const std::vector<double> expected = plain(t);
-        for (int threads : testing_levels::thread_counts())
+        for (int threads : testing_helpers::thread_counts())
             ASSERT_TRUE(bitwise_equal(run(p, threads, false), expected)) << "trial " << trial;
     }
 }

@@ -728,19 +728,16 @@ near_problem tree_problem(lcg& rng)
 // threads, against the plain order.
 TEST(NearpolyExact, EveryLevelAndThreadCountGivesThePlainOrder)
 {
-    const std::vector<simd::level> levels = runnable_levels();
     lcg rng(1413);
     for (int trial = 0; trial < 100; ++trial) {
         const near_problem pb = wide_problem(rng);
         const plain_outputs expected = plain_order(pb);
-        for (simd::level l : levels)
-            for (int threads : {1, 2, 7}) {
-                scoped_env level("LOCALMODELS_SIMD", simd::name(l));
-                scoped_env count("LOCALMODELS_THREADS", std::to_string(threads));
-                expect_outputs(pb, expected,
-                               describe(trial, pb) + " on " + simd::name(l) + ", " +
-                                   std::to_string(threads) + " threads");
-            }
+        for_each_setting([&](const setting& c) {
+            scoped_env count("LOCALMODELS_THREADS", std::to_string(c.threads));
+            expect_outputs(pb, expected,
+                           describe(trial, pb) + " on " + simd::name(c.level) + ", " +
+                               std::to_string(c.threads) + " threads");
+        });
     }
 }
 
@@ -748,20 +745,17 @@ TEST(NearpolyExact, EveryLevelAndThreadCountGivesThePlainOrder)
 // level and on 1, 2 and 7 threads: the same bits as the plain order.
 TEST(NearpolyExact, WholeCallThroughTheTreeMatchesThePlainOrderBitForBit)
 {
-    const std::vector<simd::level> levels = runnable_levels();
     lcg rng(1413);
     for (int trial = 0; trial < 12; ++trial) {
         const near_problem pb = tree_problem(rng);
         const plain_settings s = plain_decode(pb.id, pb.id_cols, pb.comb, pb.N, pb.n);
         ASSERT_TRUE(use_tree(pb.N, pb.n, s.K, pb.M)) << describe(trial, pb);
         const plain_outputs expected = plain_order(pb);
-        for (simd::level l : levels)
-            for (int threads : {1, 2, 7}) {
-                scoped_env level("LOCALMODELS_SIMD", simd::name(l));
-                scoped_env count("LOCALMODELS_THREADS", std::to_string(threads));
-                expect_outputs(pb, expected,
-                               describe(trial, pb) + " on " + simd::name(l) + ", " +
-                                   std::to_string(threads) + " threads");
-            }
+        for_each_setting([&](const setting& c) {
+            scoped_env count("LOCALMODELS_THREADS", std::to_string(c.threads));
+            expect_outputs(pb, expected,
+                           describe(trial, pb) + " on " + simd::name(c.level) + ", " +
+                               std::to_string(c.threads) + " threads");
+        });
     }
 }

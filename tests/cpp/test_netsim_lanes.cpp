@@ -79,24 +79,23 @@ std::vector<double> run(const network_problem& t, int threads, bool split)
 
 TEST(NetsimLanes, EveryLevelAndThreadCountGivesThePlainBits)
 {
-    const std::vector<std::string> levels = testing_levels::runnable();
+    const int settings = static_cast<int>(testing_helpers::runnable_levels().size() *
+                                          testing_helpers::thread_counts().size());
     lcg rng(7201);
     int compared = 0;
-    for (int trial = 0; trial < 2500; ++trial) {
+    for (int trial = 0; trial < 2500 && !HasFatalFailure(); ++trial) {
         const network_problem t = random_problem(rng);
         const std::vector<double> expected = plain_network::outputs(t.a, t.X, t.N);
-        for (const std::string& level : levels) {
-            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
-            for (int threads : testing_levels::thread_counts()) {
-                ASSERT_TRUE(bitwise_equal(run(t, threads, trial % 4 == 0), expected))
-                    << "trial " << trial << ": n=" << t.a.n << " p=" << t.a.p << " c=" << t.a.c
-                    << " N=" << t.N << " type=" << t.a.type << " normalize=" << t.a.normalize
-                    << " m=" << t.a.m << ", level " << level << ", threads " << threads;
-                ++compared;
-            }
-        }
+        testing_helpers::for_each_setting([&](const testing_helpers::setting& s) {
+            ASSERT_TRUE(bitwise_equal(run(t, s.threads, trial % 4 == 0), expected))
+                << "trial " << trial << ": n=" << t.a.n << " p=" << t.a.p << " c=" << t.a.c
+                << " N=" << t.N << " type=" << t.a.type << " normalize=" << t.a.normalize
+                << " m=" << t.a.m << ", level " << localmodels::simd::name(s.level) << ", threads "
+                << s.threads;
+            ++compared;
+        });
     }
-    EXPECT_EQ(compared, 2500 * static_cast<int>(levels.size()) * 3);
+    EXPECT_EQ(compared, 2500 * settings);
 }
 
 TEST(NetsimLanes, ALargeBatchGivesThePlainBits)
@@ -118,11 +117,10 @@ TEST(NetsimLanes, ALargeBatchGivesThePlainBits)
         t.N = 20011;
         t.X = rng.uniform_vector(4 * t.N, 0, 1);
         const std::vector<double> expected = plain_network::outputs(t.a, t.X, t.N);
-        for (const std::string& level : testing_levels::runnable()) {
-            testing_levels::scoped_env env("LOCALMODELS_SIMD", level);
-            for (int threads : testing_levels::thread_counts())
-                ASSERT_TRUE(bitwise_equal(run(t, threads, false), expected))
-                    << "type " << type << ", level " << level << ", threads " << threads;
-        }
+        testing_helpers::for_each_setting([&](const testing_helpers::setting& s) {
+            ASSERT_TRUE(bitwise_equal(run(t, s.threads, false), expected))
+                << "type " << type << ", level " << localmodels::simd::name(s.level) << ", threads "
+                << s.threads;
+        });
     }
 }

@@ -285,12 +285,10 @@ void expect_nearpoly_levels_agree(const std::vector<double>& x, const std::vecto
         testing_helpers::scoped_env env("LOCALMODELS_SIMD", "scalar");
         scalar = run(1);
     }
-    for (simd::level l : testing_helpers::runnable_levels()) {
-        testing_helpers::scoped_env env("LOCALMODELS_SIMD", simd::name(l));
-        for (int threads : testing_levels::thread_counts())
-            EXPECT_TRUE(same_bits(run(threads), scalar))
-                << what << " on " << simd::name(l) << ", " << threads << " threads";
-    }
+    testing_helpers::for_each_setting([&](const testing_helpers::setting& s) {
+        EXPECT_TRUE(same_bits(run(s.threads), scalar))
+            << what << " on " << simd::name(s.level) << ", " << s.threads << " threads";
+    });
 }
 
 }  // namespace
