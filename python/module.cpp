@@ -241,14 +241,16 @@ PYBIND11_MODULE(_core, m)
 {
     namespace lp = localmodels::python;
     m.doc() = "The compiled core of localmodels; call it through the package's functions.";
+    // chunk: rows between two checks for Ctrl-C. The package leaves it at 0,
+    // chunks of about 0.1 s; the tests fix it to cross chunk boundaries.
     m.def("nearpoly", &lp::nearpoly, py::arg("args"), py::arg("nlhs"), py::arg("threads"),
-          py::arg("chunk"));
-    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("threads"), py::arg("chunk"));
+          py::arg("chunk") = 0);
+    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("threads"), py::arg("chunk") = 0);
     m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"), py::arg("batch"), py::arg("threads"),
-          py::arg("chunk"));
+          py::arg("chunk") = 0);
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"), py::arg("batch"),
-          py::arg("threads"), py::arg("chunk"));
-    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk"));
+          py::arg("threads"), py::arg("chunk") = 0);
+    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk") = 0);
     lp::bind_narx(m);
     lp::bind_nearpoly(m);
     lp::bind_train(m);
