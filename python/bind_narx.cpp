@@ -81,7 +81,7 @@ py::array_t<double> narx_simulate(const py::list& args, const std::string& kind,
 
 void bind_narx(py::module_& m)
 {
-    m.def("narx_simulate", &narx_simulate, py::arg("args"), py::arg("kind"), py::arg("chunk"));
+    m.def("narx_simulate", &narx_simulate, py::arg("args"), py::arg("kind"), py::arg("chunk") = 0);
 }
 
 }  // namespace localmodels::python

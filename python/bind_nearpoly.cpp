@@ -105,7 +105,7 @@ void bind_nearpoly(py::module_& m)
     py::class_<nearpoly_index>(m, "NearPolyIndex")
         .def(py::init<const py::list&, int>(), py::arg("args"), py::arg("threads"))
         .def("predict", &nearpoly_index::predict, py::arg("query_x"), py::arg("coefs"),
-             py::arg("threads"), py::arg("chunk"))
+             py::arg("threads"), py::arg("chunk") = 0)
         .def_property_readonly("inputs", &nearpoly_index::inputs)
         .def_property_readonly("examples", &nearpoly_index::examples)
         .def_property_readonly("indexed", &nearpoly_index::indexed);

@@ -74,15 +74,33 @@ checks::call describe_call(int nlhs, const py::list& args, checks::arg* in, int 
     return checks::call{nlhs, nrhs, in};
 }
 
+namespace {
+
+// The module's state: the class of its refusals, localmodels.Error, handed
+// over by the package as it is imported. A strong reference, changed only
+// with the GIL held.
+py::handle error_class;
+
+void set_error_class(const py::handle& type)
+{
+    if (!PyExceptionClass_Check(type.ptr()))
+        throw py::type_error("localmodels._core: the error class must be an exception class");
+    type.inc_ref();
+    error_class.dec_ref();
+    error_class = type;
+}
+
+}  // namespace
+
 // Raises localmodels.Error with the refusal's message and identifier.
 void raise_if_failed(const error& e)
 {
     if (!failed(e)) return;
-    // Fetched once, with the GIL held; the class lives as long as the
-    // interpreter, so the reference is never given back.
-    static const py::handle type =
-        py::object(py::module_::import("localmodels._errors").attr("Error")).release();
-    const py::object value = type(py::str(e.message), py::str(e.id));
+    // Before the package has handed its class over (only when this module
+    // is loaded without the package), the refusal is still a ValueError.
+    const py::handle type = error_class ? error_class : py::handle(PyExc_ValueError);
+    const py::object value =
+        error_class ? type(py::str(e.message), py::str(e.id)) : type(py::str(e.message));
     PyErr_SetObject(type.ptr(), value.ptr());
     throw py::error_already_set();
 }
@@ -241,14 +259,18 @@ PYBIND11_MODULE(_core, m)
 {
     namespace lp = localmodels::python;
     m.doc() = "The compiled core of localmodels; call it through the package's functions.";
+    // chunk: rows between two checks for Ctrl-C. The package leaves it at 0,
+    // chunks of about 0.1 s; the tests fix it to cross chunk boundaries.
     m.def("nearpoly", &lp::nearpoly, py::arg("args"), py::arg("nlhs"), py::arg("threads"),
-          py::arg("chunk"));
-    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("threads"), py::arg("chunk"));
+          py::arg("chunk") = 0);
+    m.def("netsim", &lp::netsim, py::arg("args"), py::arg("threads"), py::arg("chunk") = 0);
     m.def("dmat_inputs", &lp::dmat_inputs, py::arg("args"), py::arg("batch"), py::arg("threads"),
-          py::arg("chunk"));
+          py::arg("chunk") = 0);
     m.def("dmat_params", &lp::dmat_params, py::arg("args"), py::arg("selection"), py::arg("batch"),
-          py::arg("threads"), py::arg("chunk"));
-    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk"));
+          py::arg("threads"), py::arg("chunk") = 0);
+    m.def("gridval", &lp::gridval, py::arg("args"), py::arg("threads"), py::arg("chunk") = 0);
+    m.def("_set_error_class", &lp::set_error_class, py::arg("type"),
+          "Sets the class of the refusals: called with localmodels.Error at import.");
     lp::bind_narx(m);
     lp::bind_nearpoly(m);
     lp::bind_train(m);

@@ -34,7 +34,7 @@ its ``identifier``. ``python3 -m localmodels.demo`` runs the main example.
 """
 
 try:
-    from . import _core  # noqa: F401
+    from . import _core
 except ImportError as e:  # the sources alone, without the compiled module
     raise ImportError(
         "localmodels: the compiled module localmodels._core is missing, so this is an "
@@ -51,6 +51,8 @@ from ._network import Network
 from ._train import lmn_train
 
 Error.__module__ = __name__
+# The class of the compiled module's refusals, handed over once.
+_core._set_error_class(Error)
 
 __version__ = "0.1.0"
 

@@ -24,12 +24,6 @@ __all__ = ["nearpoly", "netsim", "dmat_inputs", "dmat_params", "gridval"]
 # its size before any of its values is read, so it is never copied.
 _MAX_COUNT = 2147483647
 
-# Queries or points computed between two checks for Ctrl-C; 0 sizes each
-# chunk from the time the last one took (about 0.1 s). Any value gives the
-# same results; the tests set it.
-_chunk = 0
-
-
 # One-point calls cost little in the core, so the checks and conversions
 # here take the cheapest test first: an ndarray of float64 already in the
 # core's layout, or a Python number, goes through without numpy's general
@@ -303,7 +297,7 @@ def nearpoly(data_x, data_y, query_x, id_par, comb_par=None, cov_init=None, weig
             args.append(_arg(1.0, names[i], plugin, _same) if i == 4 else np.empty((0, 0)))
         else:
             args.append(_arg(given[i], names[i], plugin, _same))
-    return _core.nearpoly(args, 2 if return_coefs else 1, _threads(threads, plugin), _chunk)
+    return _core.nearpoly(args, 2 if return_coefs else 1, _threads(threads, plugin))
 
 
 def netsim(x, centres, norm_matrices=None, consequents=None, normalize=None, validity=None,
@@ -378,7 +372,7 @@ def netsim(x, centres, norm_matrices=None, consequents=None, normalize=None, val
     plugin = "netsim"
     args = _network(plugin, x, "points", centres, norm_matrices, consequents, normalize,
                     validity, fuzziness)
-    return _core.netsim(args, _threads(threads, plugin), _chunk)
+    return _core.netsim(args, _threads(threads, plugin))
 
 
 def _orient(result, mex_orientation):
@@ -436,7 +430,7 @@ def dmat_inputs(x, centres, norm_matrices=None, consequents=None, normalize=None
     plugin = "dmat_inputs"
     args = _network(plugin, x, "batch" if batch else "point", centres, norm_matrices,
                     consequents, normalize, validity, fuzziness)
-    return _orient(_core.dmat_inputs(args, bool(batch), _threads(threads, plugin), _chunk),
+    return _orient(_core.dmat_inputs(args, bool(batch), _threads(threads, plugin)),
                    mex_orientation)
 
 
@@ -519,7 +513,7 @@ def dmat_params(x, centres, norm_matrices=None, consequents=None, normalize=None
     byte = _selection(selection)
     args = _network(plugin, x, "batch" if batch else "point", centres, norm_matrices,
                     consequents, normalize, validity, fuzziness)
-    return _orient(_core.dmat_params(args, byte, bool(batch), _threads(threads, plugin), _chunk),
+    return _orient(_core.dmat_params(args, byte, bool(batch), _threads(threads, plugin)),
                    mex_orientation)
 
 
@@ -566,4 +560,4 @@ def gridval(points, table, *breakpoints, threads=None):
     args = [_arg(points, "points", plugin, _points), _arg(table, "table", plugin, _same)]
     for k, b in enumerate(breakpoints):
         args.append(_arg(b, f"breakpoints of dimension {k + 1}", plugin, _row))
-    return _core.gridval(args, _threads(threads, plugin), _chunk)
+    return _core.gridval(args, _threads(threads, plugin))

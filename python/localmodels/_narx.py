@@ -17,10 +17,6 @@ from ._network import Network
 
 __all__ = ["NearPolyModel", "TableModel", "narx_simulate"]
 
-# Samples simulated between two checks for Ctrl-C; 0 sizes each block from
-# the time the last one took (about 0.1 s). Any value gives the same results.
-_chunk = 0
-
 _PLUGIN = "narx_simulate"
 
 
@@ -183,5 +179,5 @@ def narx_simulate(model, u, y0, na, nb, nk=1, *, bounds=None):
         b = _arg(b.reshape(2, -1) if b.ndim == 1 else b, "bounds", _PLUGIN, _same)
     fixed = [_arg(u2, "u", _PLUGIN, _points), _arg(y02, "y0", _PLUGIN, _points),
              _counts(na, p, "na"), _counts(nb, m, "nb"), _counts(nk, m, "nk"), b]
-    y = _core.narx_simulate(fixed + args, kind, _chunk)
+    y = _core.narx_simulate(fixed + args, kind)
     return y[:, 0] if vector else y

@@ -129,8 +129,7 @@ class NearPoly:
                     if q.ndim == 1 and q.shape[0] == self._n else "")
             _api._refuse_shape(_PLUGIN, "query_x", "queryXShape", "(M, n)", ("M", self._n),
                                q.shape, hint)
-        return self._index.predict(_laid_out(q), bool(return_coefs),
-                                   _threads(threads, _PLUGIN), _api._chunk)
+        return self._index.predict(_laid_out(q), bool(return_coefs), _threads(threads, _PLUGIN))
 
     def __reduce__(self):
         return (type(self), self._given)

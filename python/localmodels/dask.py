@@ -37,7 +37,6 @@ True
 """
 
 import math
-import threading
 import uuid
 
 import dask
@@ -56,33 +55,14 @@ _MAX_COUNT = 2147483647
 # from microseconds to milliseconds; netsim and gridval points far less.
 _NEARPOLY_ROWS = 1000
 
-# How many times the shared arguments of each call were unpickled in this
-# process, by the call's token: on a worker, once per call. Only the latest
-# calls are kept, so that a long-lived worker does not grow with every call.
-_arrivals = {}
-_arrivals_lock = threading.Lock()
-_ARRIVALS_KEPT = 1000
-
 
 class _Shared:
     """The arguments that every chunk of one call shares, as one object."""
 
-    __slots__ = ("args", "token")
+    __slots__ = ("args",)
 
-    def __init__(self, args, token):
+    def __init__(self, args):
         self.args = args
-        self.token = token
-
-    def __reduce__(self):
-        return (_arrived, (self.args, self.token))
-
-
-def _arrived(args, token):
-    with _arrivals_lock:
-        _arrivals[token] = _arrivals.get(token, 0) + 1
-        while len(_arrivals) > _ARRIVALS_KEPT:
-            del _arrivals[next(iter(_arrivals))]  # the oldest call's
-    return _Shared(args, token)
 
 
 def _share(plugin, args):
@@ -94,7 +74,7 @@ def _share(plugin, args):
     while no task needs it yet, to be sent again when the tasks come.
     """
     token = uuid.uuid4().hex
-    return dask.delayed(_Shared(tuple(args), token), name=f"{plugin}-shared-{token}"), token
+    return dask.delayed(_Shared(tuple(args)), name=f"{plugin}-shared-{token}"), token
 
 
 def _fresh_if_empty(a):

@@ -22,6 +22,16 @@ def need_octave():
     pytest.skip("LOCALMODELS_OCTAVE_PLUGINS is not set")
 
 
+@pytest.fixture
+def chunk(monkeypatch):
+    """Sets the chunk size of the package's calls made in the test (and by the
+    NearPoly objects it creates); 0 sizes them by time, as outside the tests."""
+    import chunk_size
+
+    hook = chunk_size.install(monkeypatch)
+    return lambda size: setattr(hook, "size", size)
+
+
 def seconds_to_interrupt(call, after=0.5):
     """Runs call() with a SIGINT sent after `after` seconds (Python's own
     handler, also where the runner was started with SIGINT ignored); it

@@ -1,13 +1,18 @@
 """What the Dask tests share: local clusters on the loopback address, a
-watchdog for every test, bit-for-bit comparison, and chunk functions that
-the workers import (this folder is on their PYTHONPATH).
+watchdog for every test, bit-for-bit comparison, a count of the shared
+arguments' arrivals in each process, and chunk functions that the workers
+import (this folder is on their PYTHONPATH).
 """
 
 import faulthandler
 import os
+import threading
+import uuid
 
 import numpy as np
 import pytest
+
+import localmodels.dask as lmd
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 LOOPBACK = "127.0.0.1"
@@ -91,3 +96,53 @@ def widened_block(block, block_info=None, widened=2):
     if block_info is not None and block_info[None]["chunk-location"][0] == widened:
         return np.concatenate([block, np.zeros((block.shape[0], 1))], axis=1)
     return block
+
+
+# ---------------------------------------------------------------------------
+# How many times each process unpickled the shared arguments of a call: on a
+# worker, once per call. The graph of a call made under count_arrivals holds
+# a CountedShared, which pickles as a call of arrived here, wherever it is
+# unpickled (a worker that fetches it from a peer counts too). Only the
+# latest calls are kept, so that a long-lived worker does not grow with every
+# call.
+
+ARRIVALS_KEPT = 1000
+_arrivals = {}
+_arrivals_lock = threading.Lock()
+
+
+class CountedShared(lmd._Shared):
+    """The shared arguments of one call, with a tag to count their arrivals by."""
+
+    __slots__ = ("tag",)
+
+    def __init__(self, args, tag=None):
+        super().__init__(args)
+        self.tag = uuid.uuid4().hex if tag is None else tag
+
+    def __reduce__(self):
+        return (arrived, (self.args, self.tag))
+
+
+def arrived(args, tag):
+    with _arrivals_lock:
+        _arrivals[tag] = _arrivals.get(tag, 0) + 1
+        while len(_arrivals) > ARRIVALS_KEPT:
+            del _arrivals[next(iter(_arrivals))]  # the oldest call's
+    return CountedShared(args, tag)
+
+
+def arrivals(tag):
+    """How often this process unpickled the shared arguments tagged `tag`."""
+    return _arrivals.get(tag, 0)
+
+
+def count_arrivals(monkeypatch):
+    """The calls of localmodels.dask made from here on share CountedShared arguments."""
+    monkeypatch.setattr(lmd, "_Shared", CountedShared)
+
+
+def shared_tag(array):
+    """The tag of the shared arguments in the graph of a call made under count_arrivals."""
+    (shared,) = [v for v in dict(array.__dask_graph__()).values() if isinstance(v, CountedShared)]
+    return shared.tag

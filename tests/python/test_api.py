@@ -152,23 +152,23 @@ def flat(result):
     return list(result) if isinstance(result, tuple) else [result]
 
 
-def test_any_chunk_size_gives_the_same_bits(monkeypatch):
+def test_any_chunk_size_gives_the_same_bits(chunk):
     calls = problems(np.random.default_rng(6))
     plain = [flat(f()) for f in calls]
-    for chunk in (1, 2, 7, 64, 10**6):
-        monkeypatch.setattr(_api, "_chunk", chunk)
+    for size in (1, 2, 7, 64, 10**6):
+        chunk(size)
         for f, expected in zip(calls, plain):
             assert all(same_bits(a, b) for a, b in zip(flat(f()), expected))
 
 
-def test_any_thread_count_gives_the_same_bits(monkeypatch):
+def test_any_thread_count_gives_the_same_bits(monkeypatch, chunk):
     calls = problems(np.random.default_rng(7))
     monkeypatch.setenv("LOCALMODELS_THREADS", "1")
     serial = [flat(f()) for f in calls]
     for threads in ("2", "3", "8"):
         monkeypatch.setenv("LOCALMODELS_THREADS", threads)
-        for chunk in (0, 5):
-            monkeypatch.setattr(_api, "_chunk", chunk)
+        for size in (0, 5):
+            chunk(size)
             for f, expected in zip(calls, serial):
                 assert all(same_bits(a, b) for a, b in zip(flat(f()), expected))
 
@@ -182,10 +182,10 @@ def long_nearpoly(queries):
                                [1, 1, 1])
 
 
-def test_the_gil_is_released_while_computing(monkeypatch):
+def test_the_gil_is_released_while_computing(chunk):
     # One chunk for the whole call: were the GIL held, this thread would
     # stop for all of it.
-    monkeypatch.setattr(_api, "_chunk", 10**6)
+    chunk(10**6)
     call = long_nearpoly(30000)
     worker = threading.Thread(target=call)
     started = time.perf_counter()

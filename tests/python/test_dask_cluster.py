@@ -15,8 +15,9 @@ import pytest
 
 import localmodels
 import localmodels.dask as lmd
-from dask_support import (COMPUTE_SECONDS, LOOPBACK, assert_same_bits, broken_block,  # noqa: F401
-                          local_cluster, watchdog, widened_block)
+from dask_support import (COMPUTE_SECONDS, LOOPBACK, arrivals, assert_same_bits,  # noqa: F401
+                          broken_block, count_arrivals, local_cluster, shared_tag, watchdog,
+                          widened_block)
 
 
 @pytest.fixture(scope="module")
@@ -36,11 +37,6 @@ def executed(client):
     """Tasks run so far, over all workers."""
     counts = client.run(lambda dask_worker: dask_worker.state.executed_count)
     return sum(counts.values())
-
-
-def arrivals(client, token):
-    """How often each worker unpickled the shared arguments of the call `token`."""
-    return client.run(lambda: lmd._arrivals.get(token, 0))
 
 
 def test_only_the_loopback_address(client):
@@ -161,7 +157,8 @@ def test_refused_before_any_task_runs(client):
     assert len(client.who_has()) == before_keys
 
 
-def test_examples_sent_once_to_each_worker(client):
+def test_examples_sent_once_to_each_worker(client, monkeypatch):
+    count_arrivals(monkeypatch)
     rng = np.random.default_rng(15)
     data_x = rng.normal(size=(20000, 3))
     data_y = np.cos(data_x.sum(axis=1))
@@ -190,7 +187,7 @@ def test_examples_sent_once_to_each_worker(client):
     assert keys.count(holder) == 1
     runs = [k for k in keys if k.startswith(f"('{name}'")]
     assert len(runs) == 40 and len(set(runs)) == 40, runs
-    assert arrivals(client, token) == {w: 1 for w in workers}
+    assert client.run(arrivals, shared_tag(y)) == {w: 1 for w in workers}
     # Ran on both workers.
     assert {t["worker"] for t in stream.data if str(t["key"]) in runs} == workers
 

@@ -4,6 +4,8 @@ task runs, for several hundred random problems and several chunkings; the
 examples as one key of the graph; queries of every layout.
 """
 
+import pickle
+
 import dask
 import dask.array as da
 import numpy as np
@@ -11,7 +13,9 @@ import pytest
 
 import localmodels
 import localmodels.dask as lmd
-from dask_support import assert_same_bits, broken_block, in_process, watchdog  # noqa: F401
+import dask_support
+from dask_support import (ARRIVALS_KEPT, arrived, assert_same_bits, broken_block,  # noqa: F401
+                          in_process, watchdog)
 from problems import gridval_problem, nearpoly_problem, netsim_problem
 
 QUERY_AT = {"nearpoly": 2, "netsim": 0, "gridval": 0}
@@ -102,13 +106,26 @@ def test_the_examples_are_one_key_of_the_graph():
                      dask.compute(y, coefs, scheduler="threads"))
 
 
+def test_the_shared_arguments_leave_nothing_behind():
+    # A worker unpickles them once for every call; the module keeps no record.
+    before = dict(vars(lmd))
+    shared = lmd._Shared((np.arange(3.0), None))
+    for _ in range(3):
+        back = pickle.loads(pickle.dumps(shared))
+    assert type(back) is lmd._Shared
+    assert back.args[0].tolist() == [0.0, 1.0, 2.0] and back.args[1] is None
+    assert vars(lmd).keys() == before.keys()
+    assert all(vars(lmd)[k] is v for k, v in before.items())
+
+
 def test_the_arrival_counts_keep_only_the_latest_calls(monkeypatch):
-    monkeypatch.setattr(lmd, "_arrivals", {})
-    for call in range(lmd._ARRIVALS_KEPT + 5):
-        lmd._arrived((), "call-%d" % call)
-    assert len(lmd._arrivals) == lmd._ARRIVALS_KEPT
-    assert "call-4" not in lmd._arrivals and lmd._arrivals["call-5"] == 1
-    assert lmd._arrivals["call-%d" % (lmd._ARRIVALS_KEPT + 4)] == 1
+    monkeypatch.setattr(dask_support, "_arrivals", {})
+    for call in range(ARRIVALS_KEPT + 5):
+        arrived((), "call-%d" % call)
+    counts = dask_support._arrivals
+    assert len(counts) == ARRIVALS_KEPT
+    assert "call-4" not in counts and counts["call-5"] == 1
+    assert counts["call-%d" % (ARRIVALS_KEPT + 4)] == 1
 
 
 def test_each_chunk_runs_once_for_both_outputs(monkeypatch):

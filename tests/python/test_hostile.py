@@ -162,3 +162,22 @@ def test_the_compiled_module_refuses_what_the_wrappers_never_pass():
         _core.dmat_params([np.ones((1, 1))] * 3, 15, False, 0, 0)
     with pytest.raises(TypeError):
         _core.nearpoly(None, 1, 0, 0)
+
+
+def test_the_compiled_module_raises_the_class_it_was_handed():
+    # The package hands its Error over at import; the module looks up no name.
+    class Other(lm.Error):
+        pass
+
+    _core._set_error_class(Other)
+    try:
+        with pytest.raises(Other) as got:
+            lm.gridval([[0.5]], [1.0, 2.0], [1.0, 0.0])
+        assert got.value.identifier == "gridval:breakpointsDecrease"
+    finally:
+        _core._set_error_class(lm.Error)
+    with pytest.raises(lm.Error) as got:
+        lm.gridval([[0.5]], [1.0, 2.0], [1.0, 0.0])
+    assert type(got.value) is lm.Error
+    with pytest.raises(TypeError):
+        _core._set_error_class(int)

@@ -5,7 +5,6 @@ import numpy as np
 import pytest
 
 import localmodels
-from localmodels import _narx
 
 
 def regressor(y, u, na, nb, nk, t):
@@ -116,18 +115,18 @@ def test_one_output_table_and_scalar_orders():
     assert got.tolist() == [0, 0.5, 4]
 
 
-def test_blocks_give_the_same_bits(network, monkeypatch):
+def test_blocks_give_the_same_bits(network, chunk):
     rng = np.random.default_rng(1)
     u, y0 = rng.uniform(-1, 1, (60, 2)), rng.uniform(-0.5, 0.5, (6, 2))
     whole = localmodels.narx_simulate(network, u, y0, **MIMO)
-    for chunk in (1, 7):
-        monkeypatch.setattr(_narx, "_chunk", chunk)
+    for size in (1, 7):
+        chunk(size)
         same_bits(localmodels.narx_simulate(network, u, y0, **MIMO), whole)
     x = rng.uniform(-1, 1, (1500, 3))
     near = localmodels.NearPolyModel(x, x.sum(axis=1))
-    monkeypatch.setattr(_narx, "_chunk", 0)
+    chunk(0)
     whole = localmodels.narx_simulate(near, u[:, 0], [0.1, 0.2], 2, 1)
-    monkeypatch.setattr(_narx, "_chunk", 5)
+    chunk(5)
     same_bits(localmodels.narx_simulate(near, u[:, 0], [0.1, 0.2], 2, 1), whole)
 
 

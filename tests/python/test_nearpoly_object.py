@@ -13,7 +13,6 @@ import pytest
 
 import localmodels as lm
 from conftest import same_bits, seconds_to_interrupt
-from localmodels import _api
 from problems import nearpoly_problem
 
 
@@ -22,14 +21,6 @@ def same_results(a, b):
     if isinstance(a, tuple):
         return isinstance(b, tuple) and len(a) == len(b) and all(map(same_bits, a, b))
     return same_bits(a, b)
-
-
-@pytest.fixture
-def chunk():
-    """Sets the chunk size of the calls; restores it afterwards."""
-    before = _api._chunk
-    yield lambda size: setattr(_api, "_chunk", size)
-    _api._chunk = before
 
 
 def settings(kwargs):

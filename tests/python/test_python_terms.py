@@ -12,7 +12,6 @@ import numpy as np
 import pytest
 
 import localmodels as lm
-from localmodels import _api
 from conftest import same_bits
 
 
@@ -108,7 +107,7 @@ def test_selection_by_group_names_is_the_selection_by_bits():
 
 # --- threads= -------------------------------------------------------------
 
-def test_any_threads_value_gives_the_same_bits(monkeypatch):
+def test_any_threads_value_gives_the_same_bits(chunk):
     rng = np.random.default_rng(4)
     C, A, T = random_network(rng, n=3, c=6, p=2)
     points = rng.normal(size=(3001, 3))
@@ -124,8 +123,8 @@ def test_any_threads_value_gives_the_same_bits(monkeypatch):
     ]
     serial = [f(1) for f in calls]
     for threads in (None, 2, 3, -1, 10**9):
-        for chunk in (0, 7):
-            monkeypatch.setattr(_api, "_chunk", chunk)
+        for size in (0, 7):
+            chunk(size)
             for f, want in zip(calls, serial):
                 got = f(threads)
                 for u, v in zip(got if isinstance(got, tuple) else (got,),
@@ -144,7 +143,7 @@ def test_threads_take_the_place_of_the_environment(monkeypatch):
 
 # --- batched derivatives ------------------------------------------------
 
-def test_a_batch_is_the_loop_of_one_point_calls_bit_for_bit(monkeypatch):
+def test_a_batch_is_the_loop_of_one_point_calls_bit_for_bit(chunk):
     rng = np.random.default_rng(6)
     for n, c, p in ((1, 2, 1), (3, 4, 2), (2, 5, 3)):
         C, A, T = random_network(rng, n, c, p)
@@ -152,8 +151,8 @@ def test_a_batch_is_the_loop_of_one_point_calls_bit_for_bit(monkeypatch):
         x[3] = C[1]                      # at a centre
         x[7, 0] = np.nan
         for opts in OPTIONS:
-            for chunk in (0, 1, 5):
-                monkeypatch.setattr(_api, "_chunk", chunk)
+            for size in (0, 1, 5):
+                chunk(size)
                 dx, y = lm.dmat_inputs(x, C, A, T, *opts, batch=True, threads=-1)
                 assert dx.shape == (23, p, n) and y.shape == (23, p)
                 for t in range(23):
