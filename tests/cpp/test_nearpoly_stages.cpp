@@ -35,16 +35,19 @@ struct neighbours {
     std::vector<double> diff;
     std::vector<int> index;
     std::vector<double> dist;
+    int count;
 };
 
 neighbours search(const std::vector<double>& data_x, int N, int n, const std::vector<double>& q,
                   int K, const double* weights = nullptr)
 {
-    neighbours nb{std::vector<double>(K * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
+    neighbours nb{std::vector<double>(K * n), std::vector<int>(K + 1), std::vector<double>(K + 2),
+                  -1};
     std::vector<double> all(N);
     neighbour_list list{nb.dist.data() + 1, nb.index.data(), K, 0};
     find_neighbours(&list, nb.diff.data(), all.data(), {data_x.data(), nullptr, N},
                     {q.data(), weights, n});
+    nb.count = list.count;
     nb.index.resize(K);
     return nb;
 }
@@ -97,6 +100,18 @@ TEST(NeighbourSearch, WorkedExample)
     neighbours weighted = search(x, 4, 2, {0, 0}, 3, w);
     EXPECT_EQ(weighted.index, (std::vector<int>{1, 0, 3}));
     EXPECT_EQ(weighted.diff, (std::vector<double>{0, 1, -1, -1, 0, 1}));
+}
+
+TEST(NeighbourSearch, CountsThePositionsTaken)
+{
+    const std::vector<double> x = {1, 0, 2, -1, 0, -1, 2, 1};
+    EXPECT_EQ(search(x, 4, 2, {0, 0}, 3).count, 3);
+    EXPECT_EQ(search(x, 4, 2, {0, 0}, 4).count, 4);
+    // A list longer than the examples: the rest stays free.
+    neighbours two = search({3, 1}, 2, 1, {0}, 3);
+    EXPECT_EQ(two.count, 2);
+    EXPECT_EQ(std::vector<int>(two.index.begin(), two.index.begin() + 2), (std::vector<int>{1, 0}));
+    EXPECT_EQ(two.dist, (std::vector<double>{0, 1, 3, INFINITY, INFINITY}));  // free ones shift on
 }
 
 TEST(NeighbourSearch, TiesKeepRowOrder)
