@@ -35,7 +35,7 @@ void run(double* y, const checks::narx_call& a, const Model& m)
 {
     const std::size_t bytes = narx::workspace_size(a.orders, a.run, m);
     void* memory = take_workspace(bytes);
-    narx::simulate(y, a.u, a.orders, a.run, m, narx::start(a.orders), a.run.T, memory, bytes);
+    narx::simulate({y, a.u}, a.orders, a.run, m, {narx::start(a.orders), a.run.T}, {memory, bytes});
     mxFree(memory);
 }
 
@@ -46,7 +46,7 @@ void run(double* y, const checks::narx_call& a, const narx::nearpoly_model& m)
     const int L = narx::start(a.orders);
     const int threads = nearpoly::threads_for(m.problem, m.settings, L, a.run.T);
     narx::prepare(a.orders, a.run, m, threads, memory);
-    narx::simulate(y, a.u, a.orders, a.run, m, L, a.run.T, memory, bytes);
+    narx::simulate({y, a.u}, a.orders, a.run, m, {L, a.run.T}, {memory, bytes});
     mxFree(memory);
 }
 

@@ -28,7 +28,7 @@ void nearpoly_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]
     const threads::plan r(nearpoly::threads_for(p, s, 0, p.M));
     const std::size_t bytes = nearpoly::memory_size(p, s, r.threads);
     void* memory = take_workspace(bytes);
-    nearpoly::predict(mxGetPr(plhs[out_prediction]), coefs, p, s, 0, p.M, r, memory, bytes);
+    nearpoly::predict({mxGetPr(plhs[out_prediction]), coefs}, p, s, {0, p.M, r}, {memory, bytes});
     mxFree(memory);
 }
 

@@ -35,8 +35,8 @@ void run(double* y, const checks::narx_call& a, const Model& m, int chunk)
     // The steps run in order on one thread; the plan fixes the vector level.
     in_chunks(L, a.run.T, chunk, threads::plan(1, a.run.level),
               [&](int first, int last, const threads::plan&) {
-                  narx::simulate(y, a.u, a.orders, a.run, m, first, last, memory.data(),
-                                 memory.size());
+                  narx::simulate({y, a.u}, a.orders, a.run, m, {first, last},
+                                 {memory.data(), memory.size()});
               });
 }
 

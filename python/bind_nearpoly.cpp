@@ -83,8 +83,8 @@ public:
         in_chunks(
             0, p.M, chunk, r,
             [&](int first, int last, const threads::plan& part) {
-                nearpoly::predict_indexed(out, columns, p, s, first, last, part, index_.data(),
-                                          memory.data(), per_thread(each, part.threads));
+                nearpoly::predict_indexed({out, columns}, p, s, {first, last, part}, index_.data(),
+                                          {memory.data(), per_thread(each, part.threads)});
             },
             chunks::finite_rows_end{p.query_x, p.M, p.n});
         if (want_coefs) return py::make_tuple(y, coefs);

@@ -135,8 +135,8 @@ py::object nearpoly(const py::list& args, int nlhs, int asked, int chunk)
     in_chunks(
         0, p.M, chunk, r,
         [&](int first, int last, const threads::plan& part) {
-            nearpoly::predict_built(out, columns, p, s, first, last, part, memory.data(),
-                                    shared + per_thread(each, part.threads));
+            nearpoly::predict_built({out, columns}, p, s, {first, last, part},
+                                    {memory.data(), shared + per_thread(each, part.threads)});
         },
         chunks::finite_rows_end{p.query_x, p.M, p.n});
     if (s.want_coefs) return py::make_tuple(y, coefs);

@@ -11,6 +11,12 @@
 
 namespace localmodels {
 
+// The caller's memory for a worker: `bytes` bytes from `at`.
+struct memory_block {
+    void* at;
+    std::size_t bytes;
+};
+
 struct workspace {
     unsigned char* base;  // null while counting
     std::size_t size;     // bytes available from base

@@ -86,14 +86,26 @@ std::size_t workspace_size(const orders& o, const settings& s, const table_model
 void prepare(const orders& o, const settings& s, const nearpoly_model& m, int threads,
              void* memory);
 
+// The signals of a run: y p-by-T, the outputs (samples 0 … L-1 given, the
+// rest simulated), and u m-by-T, the inputs.
+struct signals {
+    double* y;
+    const double* u;
+};
+
+// Samples [first, last) of a run.
+struct samples {
+    int first, last;
+};
+
 // Simulates samples [first, last) of y, L <= first <= last <= T; the samples
 // before first must be those of the run so far. `memory` is the run's
 // workspace of workspace_size(…) bytes, the same for every range.
-void simulate(double* y, const double* u, const orders& o, const settings& s,
-              const network_model& m, int first, int last, void* memory, std::size_t bytes);
-void simulate(double* y, const double* u, const orders& o, const settings& s,
-              const nearpoly_model& m, int first, int last, void* memory, std::size_t bytes);
-void simulate(double* y, const double* u, const orders& o, const settings& s, const table_model& m,
-              int first, int last, void* memory, std::size_t bytes);
+void simulate(const signals& io, const orders& o, const settings& s, const network_model& m,
+              samples r, memory_block memory);
+void simulate(const signals& io, const orders& o, const settings& s, const nearpoly_model& m,
+              samples r, memory_block memory);
+void simulate(const signals& io, const orders& o, const settings& s, const table_model& m,
+              samples r, memory_block memory);
 
 }  // namespace localmodels::narx

@@ -114,54 +114,53 @@ void prepare(const orders& o, const settings& s, const nearpoly_model& m, int th
     if (p.M > 0) nearpoly::build_index(p, m.settings, threads, memory);
 }
 
-void simulate(double* y, const double* u, const orders& o, const settings& s,
-              const network_model& m, int first, int last, void* memory, std::size_t bytes)
+void simulate(const signals& io, const orders& o, const settings& s, const network_model& m,
+              samples r, memory_block memory)
 {
-    workspace w = memory_workspace(memory, bytes);
+    workspace w = memory_workspace(memory.at, memory.bytes);
     network_scratch sc = lay_out(&w, o, m);
-    for (int t = first; t < last; ++t) {
-        double* out = y + column(t, o.p);
-        regressor(sc.r, 1, y, u, o, t);
+    for (int t = r.first; t < r.last; ++t) {
+        double* out = io.y + column(t, o.p);
+        regressor(sc.r, 1, io.y, io.u, o, t);
         network::evaluate_point(out, &sc.point, sc.r, m.net, m.options);
         hold(out, s.bounds, o.p);
     }
 }
 
-void simulate(double* y, const double* u, const orders& o, const settings& s,
-              const nearpoly_model& m, int first, int last, void* memory, std::size_t bytes)
+void simulate(const signals& io, const orders& o, const settings& s, const nearpoly_model& m,
+              samples r, memory_block memory)
 {
-    if (first >= last) return;
+    if (r.first >= r.last) return;
     const nearpoly_sizes z = sizes_of(o, s, m);
-    unsigned char* base = static_cast<unsigned char*>(memory);
-    workspace w = memory_workspace(base + z.index + z.each, bytes - z.index - z.each);
+    unsigned char* base = static_cast<unsigned char*>(memory.at);
+    workspace w = memory_workspace(base + z.index + z.each, memory.bytes - z.index - z.each);
     const int L = start(o);
     const nearpoly::problem p = run_problem(o, s, m, nullptr);
     double* queries = take<double>(&w, static_cast<std::size_t>(p.M) * p.n);
     const nearpoly::problem run = run_problem(o, s, m, queries);
-    const threads::plan plan(1, s.level);
     // Query q is sample L + q; its prediction lands in y[L + q] (one output).
-    double* out = y + L;
-    for (int t = first; t < last; ++t) {
+    const nearpoly::outputs out = {io.y + L, nullptr};
+    for (int t = r.first; t < r.last; ++t) {
         const int q = t - L;
-        regressor(queries + q, static_cast<std::size_t>(run.M), y, u, o, t);
-        nearpoly::predict_built(out, nullptr, run, m.settings, q, q + 1, plan, memory,
-                                z.index + z.each);
-        hold(y + t, s.bounds, 1);
+        regressor(queries + q, static_cast<std::size_t>(run.M), io.y, io.u, o, t);
+        nearpoly::predict_built(out, run, m.settings, {q, q + 1, threads::plan(1, s.level)},
+                                {memory.at, z.index + z.each});
+        hold(io.y + t, s.bounds, 1);
     }
 }
 
-void simulate(double* y, const double* u, const orders& o, const settings& s, const table_model& m,
-              int first, int last, void* memory, std::size_t bytes)
+void simulate(const signals& io, const orders& o, const settings& s, const table_model& m,
+              samples r, memory_block memory)
 {
-    workspace w = memory_workspace(memory, bytes);
+    workspace w = memory_workspace(memory.at, memory.bytes);
     table_scratch sc = lay_out(&w, o, m);
     gridval::problem g = m.grid;
     g.queries = sc.r;
     g.N = 1;
     const std::size_t slab = nodes(m.grid);
-    for (int t = first; t < last; ++t) {
-        double* out = y + column(t, o.p);
-        regressor(sc.r, 1, y, u, o, t);
+    for (int t = r.first; t < r.last; ++t) {
+        double* out = io.y + column(t, o.p);
+        regressor(sc.r, 1, io.y, io.u, o, t);
         for (int j = 0; j < o.p; ++j) {
             g.table = m.grid.table + slab * static_cast<std::size_t>(j);
             gridval::interpolate(out + j, g, 0, 1, threads::plan(1, s.level), sc.grid,

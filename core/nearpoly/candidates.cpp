@@ -12,15 +12,14 @@ namespace localmodels::nearpoly::detail {
 
 void reset_list(candidate_list* list, bool clear_rows)
 {
-    std::fill(list->errors + 1, list->errors + 1 + list->L,
-              std::numeric_limits<double>::infinity());
+    std::fill(list->errors, list->errors + list->L, std::numeric_limits<double>::infinity());
     if (clear_rows && list->rows)
         std::fill(list->rows, list->rows + (static_cast<std::size_t>(list->L) + 1) * list->r, 0.0);
 }
 
 void insert_candidate(candidate_list* list, double e, double v, const double* c, int rc)
 {
-    double* err = list->errors + 1;  // err[m]: position m; err[-1]: the head sentinel 0.0
+    double* err = list->errors;
     const std::size_t r = static_cast<std::size_t>(list->r);
     int m = list->L;
     // Strict < keeps the earlier of two equal errors ahead. Errors are sums
@@ -42,9 +41,10 @@ void insert_candidate(candidate_list* list, double e, double v, const double* c,
     }
 }
 
-void constant_fits(candidate_list* list, const family_settings& f, const int* index,
-                   const double* data_y)
+void constant_fits(candidate_list* list, const family_settings& f, const neighbourhood& nb)
 {
+    const int* index = nb.rows;
+    const double* data_y = nb.data_y;
     double mean = data_y[index[0]];
     double E = 1.0;  // enters the first step only multiplied by 0
     for (int k = 1; k < f.k_max; ++k) {

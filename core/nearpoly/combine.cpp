@@ -23,7 +23,7 @@ struct weighted_sums {
 void add_list(weighted_sums* sums, double* accum, const candidate_list& list, int width)
 {
     for (int m = 0; m < list.L; ++m) {
-        const double e = list.errors[m + 1];
+        const double e = list.errors[m];
         const double e1 = e == 0.0 ? zero_error : e;
         const double v = list.predictions[m];
         if (accum) {

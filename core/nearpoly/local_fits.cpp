@@ -132,8 +132,7 @@ const lane_kernels& kernels_for(simd::level l)
 }
 
 void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
-                const double* diff, const int* index, const double* data_y, int K, int n,
-                double cov_init)
+                const neighbourhood& nb, double cov_init)
 {
     const int m = f.m;
     const std::size_t mm = static_cast<std::size_t>(m);
@@ -143,8 +142,8 @@ void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f,
     std::fill(fs->P, fs->P + mm * width, 0.0);
     for (int a = 0; a < m; ++a) fs->P[a * width + a] = cov_init;
     for (int t = 0; t < f.k_max; ++t) {
-        fs->targets[t] = data_y[index[t]];
-        build_regressor(fs->rows + t * mm, diff, t, K, n, quadratic);
+        fs->targets[t] = nb.data_y[nb.rows[t]];
+        build_regressor(fs->rows + t * mm, nb.diff, t, nb.K, nb.n, quadratic);
     }
     if (&lanes != &scalar_lanes) transpose_rows(fs, m, f.k_max);
     std::fill(fs->theta, fs->theta + width, 0.0);

@@ -10,6 +10,7 @@
 
 #include "core/common/error.h"
 #include "core/common/threads.h"
+#include "core/common/workspace.h"
 
 namespace localmodels::nearpoly {
 
@@ -90,28 +91,38 @@ std::size_t indexed_memory_size(const problem& p, const settings& s, int threads
 int threads_for(const problem& p, const settings& s, int first, int last,
                 int asked = threads::from_environment);
 
-// Answers queries [first, last) of the M: writes out[q] and, when coefs is
-// not null, column q of coefs (n_coef-by-M). `memory` holds index_size(p, s)
-// bytes for the index, which predict builds there, followed by r.threads
-// workspaces of workspace_size(p, s) bytes each; the fits run at r.level.
-// Each query is answered as if it were alone, so results do not depend on
-// threads, level or ranges.
-void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
-             const threads::plan& r, void* memory, std::size_t bytes);
+// Where the answers go: out[q] and, when coefs is not null, column q of
+// coefs (n_coef-by-M).
+struct outputs {
+    double* out;
+    double* coefs;
+};
+
+// The queries [first, last) of the M one call answers, on plan.threads
+// threads with the fits at plan.level.
+struct part {
+    int first, last;
+    threads::plan plan;
+};
+
+// Answers the queries of `q` into `o`. `m` holds index_size(p, s) bytes for
+// the index, which predict builds there, followed by q.plan.threads
+// workspaces of workspace_size(p, s) bytes each. Each query is answered as
+// if it were alone, so results do not depend on threads, level or ranges.
+void predict(const outputs& o, const problem& p, const settings& s, const part& q, memory_block m);
 
 // The same in two steps, for a caller that answers the queries in several
 // ranges and builds the index once: build_index fills the first
 // index_size(p, s) bytes of `memory` on up to `threads` threads;
 // predict_built then reads that index where predict would build it.
 void build_index(const problem& p, const settings& s, int threads, void* memory);
-void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, const threads::plan& r, void* memory, std::size_t bytes);
+void predict_built(const outputs& o, const problem& p, const settings& s, const part& q,
+                   memory_block m);
 
 // predict_built with the index apart: `index` as build_index left it (only
-// read, so calls on several threads may share it) and `memory` r.threads
+// read, so calls on several threads may share it) and `m` q.plan.threads
 // workspaces of workspace_size(p, s) bytes each.
-void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
-                     int last, const threads::plan& r, const void* index, void* memory,
-                     std::size_t bytes);
+void predict_indexed(const outputs& o, const problem& p, const settings& s, const part& q,
+                     const void* index, memory_block m);
 
 }  // namespace localmodels::nearpoly

@@ -5,7 +5,6 @@
 #include <cassert>
 #include <cmath>
 #include <cstddef>
-#include <limits>
 
 #include "core/nearpoly/distances.h"
 #include "core/nearpoly/stages.h"
@@ -16,28 +15,28 @@ namespace localmodels::nearpoly::detail {
 namespace {
 
 // The pass over all examples in row order, each inserted by strict less-than.
-void search_all(double* distances, int* index, double* dist, const double* data_x,
-                const double* query_x, int q, int M, const double* weights, int N, int n, int K)
+void search_all(neighbour_list* list, double* distances, const examples& e, const query& q)
 {
-    const double inf = std::numeric_limits<double>::infinity();
-    city_block(distances, data_x, static_cast<std::size_t>(N), N, query_x,
-               static_cast<std::size_t>(q), static_cast<std::size_t>(M), weights, n);
-    // dist[m + 1] is the distance of position m; dist[0] stays 0.0.
-    for (int m = 1; m <= K; ++m) dist[m] = inf;
-    for (int i = 0; i < N; ++i) {
+    city_block(distances, e.x, static_cast<std::size_t>(e.N), e.N, q);
+    clear_neighbours(list);
+    double* dist = list->distances;
+    int* rows = list->rows;
+    const int K = list->capacity;
+    for (int i = 0; i < e.N; ++i) {
         const double s = distances[i];
         // Strict < keeps the earlier of two equal distances ahead; the head
         // sentinel 0.0 stops every distance, which is never negative.
         assert(!(s < 0.0));
-        if (!(s < dist[K])) continue;  // not among the K nearest so far
+        if (!(s < dist[K - 1])) continue;  // not among the K nearest so far
         int m = K;
-        while (s < dist[m]) {
-            dist[m + 1] = dist[m];
-            index[m] = index[m - 1];
+        while (s < dist[m - 1]) {
+            dist[m] = dist[m - 1];
+            rows[m] = rows[m - 1];
             --m;
         }
-        dist[m + 1] = s;
-        index[m] = i;
+        dist[m] = s;
+        rows[m] = i;
+        if (list->count < K) ++list->count;
     }
 }
 
@@ -53,22 +52,19 @@ bool use_tree(int N, int n, int K, int M)
     return n >= 1 && n <= max_tree_inputs && N >= least && N / 16 >= K && M >= 50;
 }
 
-void find_neighbours(double* diff, double* distances, int* index, double* dist, const tree* t,
-                     const double* data_x, const double* query_x, int q, int M,
-                     const double* weights, int N, int n, int K)
+void find_neighbours(neighbour_list* list, double* diff, double* distances, const examples& e,
+                     const query& q)
 {
-    double point[max_tree_inputs] = {};
-    if (t) {
-        for (int j = 0; j < n; ++j) point[j] = query_x[q + static_cast<std::size_t>(j) * M];
-        search_tree(index, dist, *t, point, weights, K);
-    } else {
-        search_all(distances, index, dist, data_x, query_x, q, M, weights, N, n, K);
-    }
-    for (int j = 0; j < n; ++j) {
-        const double qj = query_x[q + static_cast<std::size_t>(j) * M];
-        const double* x = data_x + static_cast<std::size_t>(j) * N;
+    if (e.t)
+        search_tree(list, *e.t, q);
+    else
+        search_all(list, distances, e, q);
+    const int K = list->capacity;
+    for (int j = 0; j < q.n; ++j) {
+        const double qj = q.x[j];
+        const double* x = e.x + static_cast<std::size_t>(j) * e.N;
         double* d = diff + static_cast<std::size_t>(j) * K;
-        for (int m = 0; m < K; ++m) d[m] = x[index[m]] - qj;
+        for (int m = 0; m < K; ++m) d[m] = x[list->rows[m]] - qj;
     }
 }
 

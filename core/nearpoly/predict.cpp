@@ -23,26 +23,45 @@ bool indexed(const problem& p, const settings& s)
 using detail::candidate_list;
 using detail::candidate_lists;
 using detail::fit_storage;
+using detail::neighbour_list;
 using detail::whole_vectors;
 
 // Everything one thread's queries share.
 struct scratch {
+    double* point;      // n: the query's coordinates, gathered from its row
     double* diff;       // K-by-n differences of the neighbours to the query
     double* distances;  // N, without a tree
-    int* index;         // K + 1 neighbour rows
-    double* dist;       // K + 2 neighbour distances; [0] the head sentinel 0.0
+    neighbour_list neighbours;
     candidate_lists lists;
     fit_storage fits[n_families];
     double* accum;  // n_coef, with output 2
 };
 
-// A list of length L; rows of r coefficients only when `with_rows`. The
-// error block's element 0, the head sentinel, stays 0.0.
+// The ordering array of a list of `capacity` positions: the head sentinel
+// (0.0 as take leaves it, never written), the positions, the overflow slot;
+// null while counting.
+double* take_ordering(workspace* w, int capacity)
+{
+    double* block = take<double>(w, static_cast<std::size_t>(capacity) + 2);
+    return block ? block + 1 : nullptr;
+}
+
+neighbour_list take_neighbours(workspace* w, int K)
+{
+    neighbour_list list;
+    list.distances = take_ordering(w, K);
+    list.rows = take<int>(w, static_cast<std::size_t>(K) + 1);
+    list.capacity = K;
+    list.count = 0;
+    return list;
+}
+
+// A list of length L; rows of r coefficients only when `with_rows`.
 candidate_list take_list(workspace* w, int L, int r, bool with_rows)
 {
     const std::size_t slots = static_cast<std::size_t>(L) + 1;
     candidate_list list;
-    list.errors = take<double>(w, slots + 1);
+    list.errors = take_ordering(w, L);
     list.predictions = take<double>(w, slots);
     list.rows = with_rows ? take<double>(w, slots * r) : nullptr;
     list.L = L;
@@ -72,10 +91,10 @@ fit_storage take_fit_storage(workspace* w, const family_settings& f, simd::level
 scratch lay_out(workspace* w, const problem& p, const settings& s, simd::level level)
 {
     scratch sc = {};
+    sc.point = take<double>(w, static_cast<std::size_t>(p.n));
     sc.diff = take<double>(w, static_cast<std::size_t>(s.K) * p.n);
     sc.distances = indexed(p, s) ? nullptr : take<double>(w, p.N);
-    sc.index = take<int>(w, static_cast<std::size_t>(s.K) + 1);
-    sc.dist = take<double>(w, static_cast<std::size_t>(s.K) + 2);
+    sc.neighbours = take_neighbours(w, s.K);
     if (s.G > 0) sc.lists.global = take_list(w, s.G, s.n_coef, s.want_coefs);
     for (int f = 0; f < n_families; ++f) {
         const family_settings& fam = s.family[f];
@@ -89,17 +108,21 @@ scratch lay_out(workspace* w, const problem& p, const settings& s, simd::level l
     return sc;
 }
 
-// Whether row q of the M-by-n matrix a is finite.
-bool finite_row(const double* a, int q, int M, int n)
+// Row q of the M-by-n matrix a into point[n]; whether it is finite.
+bool gather_row(double* point, const double* a, int q, int M, int n)
 {
-    for (int j = 0; j < n; ++j)
-        if (!std::isfinite(a[q + static_cast<std::size_t>(j) * M])) return false;
-    return true;
+    bool finite = true;
+    for (int j = 0; j < n; ++j) {
+        point[j] = a[q + static_cast<std::size_t>(j) * M];
+        finite = finite && std::isfinite(point[j]);
+    }
+    return finite;
 }
 
 // The candidates of every active family for one query, into their lists.
 void score_families(scratch* sc, const problem& p, const settings& s)
 {
+    const detail::neighbourhood nb = {sc->neighbours.rows, sc->diff, p.data_y, s.K, p.n};
     if (s.G > 0) reset_list(&sc->lists.global, true);
     for (int f = 0; f < n_families; ++f) {
         const family_settings& fam = s.family[f];
@@ -107,34 +130,34 @@ void score_families(scratch* sc, const problem& p, const settings& s)
         candidate_list* list = s.G > 0 ? &sc->lists.global : &sc->lists.family[f];
         if (s.G == 0) reset_list(list, false);
         if (f == constant_family)
-            constant_fits(list, fam, sc->index, p.data_y);
+            constant_fits(list, fam, nb);
         else
-            fit_family(list, &sc->fits[f], fam, f == quadratic_family, sc->diff, sc->index,
-                       p.data_y, s.K, p.n, s.cov_init);
+            fit_family(list, &sc->fits[f], fam, f == quadratic_family, nb, s.cov_init);
     }
 }
 
-// Queries [first, last) on one thread, in one workspace.
-void predict_block(double* out, double* coefs, const problem& p, const settings& s,
-                   const detail::tree* t, int first, int last, simd::level level, void* memory,
-                   std::size_t bytes)
+// The queries of q (q.plan.threads is 1) in one workspace, searching
+// through the tree t or, when t is null, over all examples.
+void predict_block(const outputs& o, const problem& p, const settings& s, const detail::tree* t,
+                   const part& q, memory_block m)
 {
-    workspace w = memory_workspace(memory, bytes);
-    scratch sc = lay_out(&w, p, s, level);
+    workspace w = memory_workspace(m.at, m.bytes);
+    scratch sc = lay_out(&w, p, s, q.plan.level);
     const double nan = std::numeric_limits<double>::quiet_NaN();
+    const detail::examples all = {p.data_x, t, p.N};
+    const detail::query point = {sc.point, p.weights, p.n};
 
-    for (int q = first; q < last; ++q) {
-        double* column = coefs ? coefs + static_cast<std::size_t>(q) * s.n_coef : nullptr;
-        if (!finite_row(p.query_x, q, p.M, p.n)) {
+    for (int i = q.first; i < q.last; ++i) {
+        double* column = o.coefs ? o.coefs + static_cast<std::size_t>(i) * s.n_coef : nullptr;
+        if (!gather_row(sc.point, p.query_x, i, p.M, p.n)) {
             // No distance to such a query is defined.
-            out[q] = nan;
+            o.out[i] = nan;
             for (int j = 0; column && j < s.n_coef; ++j) column[j] = nan;
             continue;
         }
-        detail::find_neighbours(sc.diff, sc.distances, sc.index, sc.dist, t, p.data_x, p.query_x, q,
-                                p.M, p.weights, p.N, p.n, s.K);
+        find_neighbours(&sc.neighbours, sc.diff, sc.distances, all, point);
         score_families(&sc, p, s);
-        combine(&out[q], column, sc.accum, sc.lists, s);
+        combine(&o.out[i], column, sc.accum, sc.lists, s);
     }
 }
 
@@ -198,37 +221,36 @@ void build_index(const problem& p, const settings& s, int threads, void* memory)
     if (t.rows) detail::build_tree(&t, p.data_x, p.weights, threads);
 }
 
-void predict_indexed(double* out, double* coefs, const problem& p, const settings& s, int first,
-                     int last, const threads::plan& r, const void* index, void* memory,
-                     std::size_t bytes)
+void predict_indexed(const outputs& o, const problem& p, const settings& s, const part& q,
+                     const void* index, memory_block m)
 {
-    if (first >= last) return;
+    if (q.first >= q.last) return;
     // The search only reads the tree.
     const detail::tree tree = index_view(p, s, const_cast<void*>(index));
     const detail::tree* t = index_size(p, s) > 0 ? &tree : nullptr;
-    const std::size_t each = bytes / static_cast<std::size_t>(r.threads);
-    threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const int threads = q.plan.threads;
+    const std::size_t each = m.bytes / static_cast<std::size_t>(threads);
+    threads::run(threads, static_cast<std::size_t>(q.first), static_cast<std::size_t>(q.last),
                  [&](int i, std::size_t begin, std::size_t end) {
-                     predict_block(out, coefs, p, s, t, static_cast<int>(begin),
-                                   static_cast<int>(end), r.level, threads::share(memory, each, i),
-                                   each);
+                     const part block = {static_cast<int>(begin), static_cast<int>(end),
+                                         threads::plan(1, q.plan.level)};
+                     predict_block(o, p, s, t, block, {threads::share(m.at, each, i), each});
                  });
 }
 
-void predict_built(double* out, double* coefs, const problem& p, const settings& s, int first,
-                   int last, const threads::plan& r, void* memory, std::size_t bytes)
+void predict_built(const outputs& o, const problem& p, const settings& s, const part& q,
+                   memory_block m)
 {
     const std::size_t shared = index_size(p, s);
-    predict_indexed(out, coefs, p, s, first, last, r, memory,
-                    static_cast<unsigned char*>(memory) + shared, bytes - shared);
+    predict_indexed(o, p, s, q, m.at,
+                    {static_cast<unsigned char*>(m.at) + shared, m.bytes - shared});
 }
 
-void predict(double* out, double* coefs, const problem& p, const settings& s, int first, int last,
-             const threads::plan& r, void* memory, std::size_t bytes)
+void predict(const outputs& o, const problem& p, const settings& s, const part& q, memory_block m)
 {
-    if (first >= last) return;
-    build_index(p, s, r.threads, memory);
-    predict_built(out, coefs, p, s, first, last, r, memory, bytes);
+    if (q.first >= q.last) return;
+    build_index(p, s, q.plan.threads, m.at);
+    predict_built(o, p, s, q, m);
 }
 
 }  // namespace localmodels::nearpoly

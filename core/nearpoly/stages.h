@@ -5,13 +5,15 @@
 #include "core/common/lanes.h"
 #include "core/common/simd.h"
 #include "core/nearpoly/nearpoly.h"
+#include "core/nearpoly/neighbours.h"
 
 namespace localmodels::nearpoly::detail {
 
-// An ordered candidate list of length L, best (smallest error) first.
+// An ordered candidate list of length L, best (smallest error) first, laid
+// out as a neighbour list is (neighbours.h).
 struct candidate_list {
-    double* errors;       // L + 2: [0] head sentinel 0.0, [m + 1] position m
-    double* predictions;  // L + 1: [m] position m, [L] overflow
+    double* errors;       // L + 2 values from errors - 1: position m at [m]
+    double* predictions;  // L + 1
     double* rows;         // (L + 1) rows of r coefficients, or null
     int L, r;
 };
@@ -24,11 +26,19 @@ void reset_list(candidate_list* list, bool clear_rows);
 // (NaN included) changes nothing.
 void insert_candidate(candidate_list* list, double e, double v, const double* c, int rc);
 
+// The neighbours of one query as the fits read them: K example rows,
+// nearest first, and their differences to the query, column-major K-by-n
+// (row t is neighbour t's: example rows[t] minus the query).
+struct neighbourhood {
+    const int* rows;
+    const double* diff;
+    const double* data_y;  // the targets of all examples
+    int K, n;
+};
+
 // Scores the mean of the targets of the k nearest neighbours for every k of
-// the family's range and inserts each into `list`; index[k_max] holds the
-// neighbours' example rows, nearest first.
-void constant_fits(candidate_list* list, const family_settings& f, const int* index,
-                   const double* data_y);
+// the family's range and inserts each into `list`.
+void constant_fits(candidate_list* list, const family_settings& f, const neighbourhood& nb);
 
 // Working storage of one recursive least-squares family. The vector paths
 // score several neighbours at once from `cols`, the regressors transposed,
@@ -56,22 +66,25 @@ inline int whole_vectors(int count)
 
 // Fits the linear (m = n + 1) or quadratic family by recursive least squares
 // on the nearest neighbours and inserts every scored fit into `list`.
-// diff holds the neighbours' differences (example minus query), column-major
-// with K rows: row t is neighbour t's, whose example row is index[t].
 void fit_family(candidate_list* list, fit_storage* fs, const family_settings& f, bool quadratic,
-                const double* diff, const int* index, const double* data_y, int K, int n,
-                double cov_init);
+                const neighbourhood& nb, double cov_init);
 
 struct tree;
 
-// Keeps the K nearest examples to query q (row q of the M-by-n query_x) in
-// index[K + 1] and dist[K + 2] (dist[0] is the head sentinel 0.0), through
-// the tree t or, when t is null, by a pass over all examples that fills
-// distances[N]; then fills diff (K-by-n) with those examples minus the
-// query, row t for list position t. weights may be null.
-void find_neighbours(double* diff, double* distances, int* index, double* dist, const tree* t,
-                     const double* data_x, const double* query_x, int q, int M,
-                     const double* weights, int N, int n, int K);
+// The examples a search runs over: x N-by-n column-major (n of the query),
+// through the tree t or, when t is null, by a pass over all of them.
+struct examples {
+    const double* x;
+    const tree* t;
+    int N;
+};
+
+// Keeps the list->capacity nearest examples to the query in `list`, through
+// the tree or by the pass over all examples, which fills distances[N]; then
+// fills diff (capacity-by-n) with those examples minus the query, row t for
+// list position t.
+void find_neighbours(neighbour_list* list, double* diff, double* distances, const examples& e,
+                     const query& q);
 
 // The lists one query's candidates go to and the combination reads.
 struct candidate_lists {

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/common/workspace.h"
+#include "core/nearpoly/neighbours.h"
 
 namespace localmodels::nearpoly::detail {
 
@@ -45,10 +46,8 @@ tree take_tree(workspace* w, int N, int n);
 // held; weights (n values or null) steer the choice of split dimensions only.
 void build_tree(tree* t, const double* data_x, const double* weights, int threads);
 
-// The K nearest examples to the point q (n values) into index[K + 1] and
-// dist[K + 2] as the search over all examples leaves them; dist[0] is the
-// head sentinel 0.0.
-void search_tree(int* index, double* dist, const tree& t, const double* q, const double* weights,
-                 int K);
+// The list->capacity nearest examples to the query into `list`, as the
+// search over all examples leaves them (q.n is the tree's n).
+void search_tree(neighbour_list* list, const tree& t, const query& q);
 
 }  // namespace localmodels::nearpoly::detail

@@ -15,28 +15,34 @@ inline void swap_at(const columns& c, int p, int q)
     std::swap(c.rows[p], c.rows[q]);
 }
 
-// Whether position p comes before the element (v, r) in (key, row) order.
+// An element in (key, row) order: the pivot of a partition.
+struct element {
+    double key;
+    int row;
+};
+
+// Whether position p comes before the element e in (key, row) order.
 // The comparison of keys has no branch: the partition's outcomes are
 // unpredictable, while ties are rare.
-inline bool before(const double* key, const int* rows, int p, double v, int r)
+inline bool before(const double* key, const int* rows, int p, element e)
 {
     const double k = key[p];
-    return (k < v) | ((k == v) && rows[p] < r);  // rows are read on ties only
+    return (k < e.key) | ((k == e.key) && rows[p] < e.row);  // rows are read on ties only
 }
 
 inline bool before(const columns& c, const double* key, int p, int q)
 {
-    return before(key, c.rows, p, key[q], c.rows[q]);
+    return before(key, c.rows, p, {key[q], c.rows[q]});
 }
 
 // Hoare's scans over [l, r], all of it unplaced: returns the first
-// position of those not before (v, r).
-int finish(const columns& c, const double* key, int l, int r, double v, int rv)
+// position of those not before the pivot v.
+int finish(const columns& c, const double* key, int l, int r, element v)
 {
     int i = l, j = r;
     for (;;) {
-        while (i <= j && before(key, c.rows, i, v, rv)) ++i;
-        while (i <= j && !before(key, c.rows, j, v, rv)) --j;
+        while (i <= j && before(key, c.rows, i, v)) ++i;
+        while (i <= j && !before(key, c.rows, j, v)) --j;
         if (i > j) return i;
         swap_at(c, i++, j--);
     }
@@ -46,7 +52,7 @@ int finish(const columns& c, const double* key, int l, int r, double v, int rv)
 // the outcomes of a block are taken without branches, as they are
 // unpredictable, and only misplaced elements move. Narrows [*l, *r] to
 // what is left, blocks with misplaced elements still in it.
-void blocks(const columns& c, const double* key, int* l, int* r, double v, int rv, int B)
+void blocks(const columns& c, const double* key, int* l, int* r, element v, int B)
 {
     unsigned char left[64], right[64];
     int nl = 0, nr = 0, sl = 0, sr = 0;
@@ -55,14 +61,14 @@ void blocks(const columns& c, const double* key, int* l, int* r, double v, int r
             sl = 0;
             for (int k = 0; k < B; ++k) {
                 left[nl] = static_cast<unsigned char>(k);
-                nl += !before(key, c.rows, *l + k, v, rv);
+                nl += !before(key, c.rows, *l + k, v);
             }
         }
         if (nr == 0) {
             sr = 0;
             for (int k = 0; k < B; ++k) {
                 right[nr] = static_cast<unsigned char>(k);
-                nr += before(key, c.rows, *r - k, v, rv);
+                nr += before(key, c.rows, *r - k, v);
             }
         }
         const int m = nl < nr ? nl : nr;
@@ -81,13 +87,12 @@ void blocks(const columns& c, const double* key, int* l, int* r, double v, int r
 int partition(const columns& c, const double* key, int a, int b, int p)
 {
     swap_at(c, p, a);
-    const double v = key[a];
-    const int rv = c.rows[a];
+    const element v = {key[a], c.rows[a]};
     // [a + 1, l) is before the pivot and (r, b) is not.
     int l = a + 1, r = b - 1;
-    blocks(c, key, &l, &r, v, rv, 64);
-    blocks(c, key, &l, &r, v, rv, 16);
-    const int i = finish(c, key, l, r, v, rv);
+    blocks(c, key, &l, &r, v, 64);
+    blocks(c, key, &l, &r, v, 16);
+    const int i = finish(c, key, l, r, v);
     swap_at(c, a, i - 1);
     return i - 1;
 }

@@ -114,7 +114,7 @@ TEST(Core, NearpolyWorkedExample)
     const np::problem p{data_x, data_y, &query, nullptr, 2, 1, 1};
     double y = 0;
     exact_block ws(np::memory_size(p, s, 1));
-    np::predict(&y, nullptr, p, s, 0, 1, 1, ws.memory.get(), ws.bytes);
+    np::predict({&y, nullptr}, p, s, {0, 1, 1}, {ws.memory.get(), ws.bytes});
     EXPECT_NEAR(y, 31.0 / 26, 1e-15);
 }
 
@@ -169,8 +169,8 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 const np::problem p{x.data(), y.data(), q.data(), nullptr, N, n, M};
                 std::vector<double> out(M), coefs(static_cast<std::size_t>(st.n_coef) * M);
                 exact_block ws(np::memory_size(p, st, 1));
-                np::predict(out.data(), st.want_coefs ? coefs.data() : nullptr, p, st, 0, M, 1,
-                            ws.memory.get(), ws.bytes);
+                np::predict({out.data(), st.want_coefs ? coefs.data() : nullptr}, p, st, {0, M, 1},
+                            {ws.memory.get(), ws.bytes});
                 EXPECT_TRUE(std::isfinite(out[0]));
             }
 }
@@ -229,7 +229,7 @@ TEST(Core, BatchWorkersStayInsideTheMemorySizedForTheirThreads)
         for (int threads = 1; threads <= 3; ++threads) {
             std::vector<double> y(M);
             exact_block ws(np::memory_size(p, st, threads));
-            np::predict(y.data(), nullptr, p, st, 0, M, threads, ws.memory.get(), ws.bytes);
+            np::predict({y.data(), nullptr}, p, st, {0, M, threads}, {ws.memory.get(), ws.bytes});
             if (threads == 1) one = y;
             EXPECT_TRUE(y == one) << threads << " threads";
         }

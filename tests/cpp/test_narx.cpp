@@ -376,10 +376,12 @@ std::vector<double> in_ranges(const localmodels::checks::narx_call& a, const Mod
         narx::prepare(a.orders, a.run, m, 2, memory.data());
     int first = narx::start(a.orders);
     for (int cut : cuts) {
-        narx::simulate(y.data(), a.u, a.orders, a.run, m, first, cut, memory.data(), memory.size());
+        narx::simulate({y.data(), a.u}, a.orders, a.run, m, {first, cut},
+                       {memory.data(), memory.size()});
         first = cut;
     }
-    narx::simulate(y.data(), a.u, a.orders, a.run, m, first, a.run.T, memory.data(), memory.size());
+    narx::simulate({y.data(), a.u}, a.orders, a.run, m, {first, a.run.T},
+                   {memory.data(), memory.size()});
     return y;
 }
 

@@ -149,9 +149,9 @@ TEST(NearpolyFits, RecursionAgreesWithADirectSolve)
         fit_buffers b(m, k);
         family_settings f{m, k, k, 1, window, 1, true};
         std::vector<double> errors(3), predictions(2), coef_rows(2 * m);
-        candidate_list list{errors.data(), predictions.data(), coef_rows.data(), 1, m};
+        candidate_list list{errors.data() + 1, predictions.data(), coef_rows.data(), 1, m};
         reset_list(&list, true);
-        fit_family(&list, &b.fs, f, quadratic, diff.data(), index.data(), y.data(), N, n, cov);
+        fit_family(&list, &b.fs, f, quadratic, {index.data(), diff.data(), y.data(), N, n}, cov);
         const std::vector<double> P = b.covariance();
 
         std::vector<double> X;

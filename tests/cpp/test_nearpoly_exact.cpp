@@ -103,8 +103,11 @@ TEST(NearpolyExact, NeighbourSearchMatchesThePlainOrder)
             std::vector<double> diff(K * n), dist(K + 2, 0.0), diff2(N * n), dist2(K + 2, 0.0);
             std::vector<int> index(K + 1), index2(K + 1);
             std::vector<double> all(N);
-            find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(),
-                            q.data(), qi, M, weights, N, n, K);
+            std::vector<double> point(n);
+            for (int j = 0; j < n; ++j) point[j] = q[qi + j * M];
+            neighbour_list list{dist.data() + 1, index.data(), K, 0};
+            find_neighbours(&list, diff.data(), all.data(), {x.data(), nullptr, N},
+                            {point.data(), weights, n});
             plain_search::search(diff2, index2, dist2, x, q, qi, M, weights, N, n, K);
             EXPECT_EQ(diff, neighbour_rows(diff2, index2, N, n, K));
             EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + K),
@@ -138,12 +141,12 @@ void expect_fits_match(const fit_case& c, simd::level level, const std::string& 
     const int L = count;
     std::vector<double> errors(L + 2, 0.0), predictions(L + 1), coefs((L + 1) * m);
     std::vector<double> errors2 = errors, predictions2 = predictions, coefs2 = coefs;
-    candidate_list got{errors.data(), predictions.data(), coefs.data(), L, m};
-    candidate_list expected{errors2.data(), predictions2.data(), coefs2.data(), L, m};
+    candidate_list got{errors.data() + 1, predictions.data(), coefs.data(), L, m};
+    candidate_list expected{errors2.data() + 1, predictions2.data(), coefs2.data(), L, m};
     reset_list(&got, true);
     reset_list(&expected, true);
     const std::vector<double> near = neighbour_rows(c.diff, c.index, c.N, c.n, c.k_max);
-    fit_family(&got, &b.fs, f, c.quadratic, near.data(), c.index.data(), c.y.data(), c.k_max, c.n,
+    fit_family(&got, &b.fs, f, c.quadratic, {c.index.data(), near.data(), c.y.data(), c.k_max, c.n},
                c.cov);
     std::vector<double> state;
     for (const plain_candidate& p : plain_fits(c.diff, c.index, c.y, c.N, c.n, c.quadratic, c.k_min,

@@ -21,7 +21,7 @@ struct owned_list {
     owned_list(int L, int r, bool with_rows)
         : errors(L + 2, 0.0), predictions(L + 1, 0.0), rows(with_rows ? (L + 1) * r : 0, 0.0)
     {
-        list = {errors.data(), predictions.data(), with_rows ? rows.data() : nullptr, L, r};
+        list = {errors.data() + 1, predictions.data(), with_rows ? rows.data() : nullptr, L, r};
         reset_list(&list, true);
     }
     double error(int m) const { return errors[m + 1]; }
@@ -35,15 +35,19 @@ struct neighbours {
     std::vector<double> diff;
     std::vector<int> index;
     std::vector<double> dist;
+    int count;
 };
 
 neighbours search(const std::vector<double>& data_x, int N, int n, const std::vector<double>& q,
                   int K, const double* weights = nullptr)
 {
-    neighbours nb{std::vector<double>(K * n), std::vector<int>(K + 1), std::vector<double>(K + 2)};
+    neighbours nb{std::vector<double>(K * n), std::vector<int>(K + 1), std::vector<double>(K + 2),
+                  -1};
     std::vector<double> all(N);
-    find_neighbours(nb.diff.data(), all.data(), nb.index.data(), nb.dist.data(), nullptr,
-                    data_x.data(), q.data(), 0, 1, weights, N, n, K);
+    neighbour_list list{nb.dist.data() + 1, nb.index.data(), K, 0};
+    find_neighbours(&list, nb.diff.data(), all.data(), {data_x.data(), nullptr, N},
+                    {q.data(), weights, n});
+    nb.count = list.count;
     nb.index.resize(K);
     return nb;
 }
@@ -60,7 +64,8 @@ owned_list constant_list(const std::vector<double>& y, int k_min, int k_max, int
     std::vector<int> index(y.size());
     for (std::size_t t = 0; t < y.size(); ++t) index[t] = static_cast<int>(t);
     owned_list out(L, 1, false);
-    constant_fits(&out.list, family(1, k_min, k_max, window), index.data(), y.data());
+    const neighbourhood nb{index.data(), nullptr, y.data(), static_cast<int>(y.size()), 0};
+    constant_fits(&out.list, family(1, k_min, k_max, window), nb);
     return out;
 }
 
@@ -74,7 +79,7 @@ owned_list linear_list(const std::vector<double>& d, const std::vector<double>& 
     fit_buffers b(m, k_max);
     const family_settings f = family(m, k_min, k_max, window);
     owned_list out(f.count, m, true);
-    fit_family(&out.list, &b.fs, f, false, d.data(), index.data(), y.data(), N, 1, cov_init);
+    fit_family(&out.list, &b.fs, f, false, {index.data(), d.data(), y.data(), N, 1}, cov_init);
     if (P) *P = b.covariance();
     return out;
 }
@@ -95,6 +100,18 @@ TEST(NeighbourSearch, WorkedExample)
     neighbours weighted = search(x, 4, 2, {0, 0}, 3, w);
     EXPECT_EQ(weighted.index, (std::vector<int>{1, 0, 3}));
     EXPECT_EQ(weighted.diff, (std::vector<double>{0, 1, -1, -1, 0, 1}));
+}
+
+TEST(NeighbourSearch, CountsThePositionsTaken)
+{
+    const std::vector<double> x = {1, 0, 2, -1, 0, -1, 2, 1};
+    EXPECT_EQ(search(x, 4, 2, {0, 0}, 3).count, 3);
+    EXPECT_EQ(search(x, 4, 2, {0, 0}, 4).count, 4);
+    // A list longer than the examples: the rest stays free.
+    neighbours two = search({3, 1}, 2, 1, {0}, 3);
+    EXPECT_EQ(two.count, 2);
+    EXPECT_EQ(std::vector<int>(two.index.begin(), two.index.begin() + 2), (std::vector<int>{1, 0}));
+    EXPECT_EQ(two.dist, (std::vector<double>{0, 1, 3, INFINITY, INFINITY}));  // free ones shift on
 }
 
 TEST(NeighbourSearch, TiesKeepRowOrder)
@@ -119,10 +136,9 @@ TEST(NeighbourSearch, SecondQueryKeepsNoTraceOfTheFirst)
     std::vector<int> index(3);
     const double q1 = 0, q2 = 4;
     std::vector<double> all(5);
-    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(), &q1, 0,
-                    1, nullptr, 5, 1, 2);
-    find_neighbours(diff.data(), all.data(), index.data(), dist.data(), nullptr, x.data(), &q2, 0,
-                    1, nullptr, 5, 1, 2);
+    neighbour_list list{dist.data() + 1, index.data(), 2, 0};
+    find_neighbours(&list, diff.data(), all.data(), {x.data(), nullptr, 5}, {&q1, nullptr, 1});
+    find_neighbours(&list, diff.data(), all.data(), {x.data(), nullptr, 5}, {&q2, nullptr, 1});
     EXPECT_EQ(std::vector<int>(index.begin(), index.begin() + 2), (std::vector<int>{4, 3}));
     EXPECT_EQ(diff, (std::vector<double>{0, -1}));
 }

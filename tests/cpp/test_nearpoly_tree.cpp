@@ -160,11 +160,16 @@ void expect_plain_lists(const search_problem& pb, const tree* t, const std::stri
     std::vector<double> dist(K + 2, 0.0), all_dist = dist, plain_dist = dist;
     std::vector<double> diff(static_cast<std::size_t>(K) * n), all_diff = diff;
     std::vector<double> plain_diff(static_cast<std::size_t>(N) * n), distances(N);
+    neighbour_list list{dist.data() + 1, index.data(), K, 0};
+    neighbour_list all_list{all_dist.data() + 1, all_index.data(), K, 0};
+    std::vector<double> point(n);
     for (int q = 0; q < pb.M; ++q) {
-        find_neighbours(diff.data(), t ? nullptr : distances.data(), index.data(), dist.data(), t,
-                        pb.x.data(), pb.q.data(), q, pb.M, pb.weights(), N, n, K);
-        find_neighbours(all_diff.data(), distances.data(), all_index.data(), all_dist.data(),
-                        nullptr, pb.x.data(), pb.q.data(), q, pb.M, pb.weights(), N, n, K);
+        for (int j = 0; j < n; ++j) point[j] = pb.q[q + static_cast<std::size_t>(j) * pb.M];
+        const query at{point.data(), pb.weights(), n};
+        find_neighbours(&list, diff.data(), t ? nullptr : distances.data(), {pb.x.data(), t, N},
+                        at);
+        find_neighbours(&all_list, all_diff.data(), distances.data(), {pb.x.data(), nullptr, N},
+                        at);
         plain_search::search(plain_diff, plain_index, plain_dist, pb.x, pb.q, q, pb.M, pb.weights(),
                              N, n, K);
         const std::vector<int> expected(plain_index.begin(), plain_index.begin() + K);

@@ -199,8 +199,9 @@ TEST(Threads, NearpolyGivesTheSameBitsForAnyThreadsAndRanges)
             std::vector<unsigned char> ws(np::memory_size(p, s, threads));
             if (built) np::build_index(p, s, threads, ws.data());
             for (auto r : rs)
-                (built ? np::predict_built : np::predict)(out.data(), out.data() + M, p, s, r.first,
-                                                          r.second, threads, ws.data(), ws.size());
+                (built ? np::predict_built : np::predict)({out.data(), out.data() + M}, p, s,
+                                                          {r.first, r.second, threads},
+                                                          {ws.data(), ws.size()});
             return out;
         };
         expect_same_for_every_split(
@@ -238,11 +239,12 @@ TEST(Threads, NearpolyThroughAnIndexForManyCallsGivesThePlainSearchsBits)
             std::vector<unsigned char> ws(np::indexed_memory_size(p, s, threads));
             for (auto r : rs) {
                 if (p.many_calls)
-                    np::predict_indexed(out.data(), out.data() + M, p, s, r.first, r.second,
-                                        threads, index.data(), ws.data(), ws.size());
+                    np::predict_indexed({out.data(), out.data() + M}, p, s,
+                                        {r.first, r.second, threads}, index.data(),
+                                        {ws.data(), ws.size()});
                 else
-                    np::predict(out.data(), out.data() + M, p, s, r.first, r.second, threads,
-                                ws.data(), ws.size());
+                    np::predict({out.data(), out.data() + M}, p, s, {r.first, r.second, threads},
+                                {ws.data(), ws.size()});
             }
             return out;
         };
@@ -277,7 +279,7 @@ void expect_nearpoly_levels_agree(const std::vector<double>& x, const std::vecto
     auto run = [&](int threads) {
         std::vector<double> out(M + static_cast<std::size_t>(M) * s.n_coef, -1.0);
         std::vector<unsigned char> ws(np::memory_size(p, s, threads));
-        np::predict(out.data(), out.data() + M, p, s, 0, M, threads, ws.data(), ws.size());
+        np::predict({out.data(), out.data() + M}, p, s, {0, M, threads}, {ws.data(), ws.size()});
         return out;
     };
     std::vector<double> scalar;

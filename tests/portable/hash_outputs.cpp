@@ -368,8 +368,8 @@ void nearpoly_case(int index)
     const auto run = [&](int threads) {
         vec out(M + (st.want_coefs ? static_cast<std::size_t>(M) * st.n_coef : 0));
         std::vector<unsigned char> ws(np::memory_size(p, st, threads));
-        np::predict(out.data(), st.want_coefs ? out.data() + M : nullptr, p, st, 0, M, threads,
-                    ws.data(), ws.size());
+        np::predict({out.data(), st.want_coefs ? out.data() + M : nullptr}, p, st, {0, M, threads},
+                    {ws.data(), ws.size()});
         return out;
     };
     const vec out = run(1);
