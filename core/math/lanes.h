@@ -13,6 +13,10 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) && !defined(__clang__)
+#include <immintrin.h>  // declares the gather builtins at every target
+#endif
+
 #include "core/common/lanes.h"
 #include "core/math/exp.h"
 #include "core/math/fast.h"
@@ -36,11 +40,22 @@ struct lane_ops {
     __attribute__((always_inline)) static I bits(T x) { return reinterpret_cast<I>(x); }
     __attribute__((always_inline)) static T real(I b) { return reinterpret_cast<T>(b); }
     __attribute__((always_inline)) static T to_real(I i) { return __builtin_convertvector(i, T); }
+    // table[i[l]] in lane l: one gather instruction at 4 and 8 lanes on
+    // x86-64 (GCC's builtins; elsewhere a load per lane).
+    __attribute__((always_inline)) static T gather(const double* table, I i)
+    {
+#if defined(__x86_64__) && !defined(__clang__)
+        if constexpr (L == 8) return __builtin_ia32_gatherdiv8df(T{}, table, i, static_cast<unsigned char>(0xff), 8);
+        if constexpr (L == 4)
+            return __builtin_ia32_gatherdiv4df(T{}, table, i, reinterpret_cast<T>(I{} - 1), 8);
+#endif
+        T r;
+        for (int l = 0; l < L; ++l) r[l] = table[i[l]];
+        return r;
+    }
     __attribute__((always_inline)) static T at(const double* table, int stride, I i)
     {
-        T r;
-        for (int l = 0; l < L; ++l) r[l] = table[i[l] * stride];
-        return r;
+        return gather(table, i * stride);
     }
     // One 16-byte load per lane, then the words apart by two shuffles.
     __attribute__((always_inline)) static lanes<2> row(const double (*table)[2], long long i)
@@ -56,23 +71,17 @@ struct lane_ops {
             *a = __builtin_shufflevector(p0, p1, 0, 2);
             *b = __builtin_shufflevector(p0, p1, 1, 3);
         } else {
-            const lanes<4> q0 = quad(table, i[0], i[1]), q1 = quad(table, i[2], i[3]);
-            if constexpr (L == 4) {
-                *a = __builtin_shufflevector(q0, q1, 0, 2, 4, 6);
-                *b = __builtin_shufflevector(q0, q1, 1, 3, 5, 7);
-            } else {
-                const lanes<4> q2 = quad(table, i[4], i[5]), q3 = quad(table, i[6], i[7]);
-                const lanes<8> o0 = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 4, 5, 6, 7);
-                const lanes<8> o1 = __builtin_shufflevector(q2, q3, 0, 1, 2, 3, 4, 5, 6, 7);
-                *a = __builtin_shufflevector(o0, o1, 0, 2, 4, 6, 8, 10, 12, 14);
-                *b = __builtin_shufflevector(o0, o1, 1, 3, 5, 7, 9, 11, 13, 15);
-            }
+            *a = gather(&table[0][0], i + i);
+            *b = gather(&table[0][1], i + i);
         }
     }
-    __attribute__((always_inline)) static lanes<4> quad(const double (*table)[2], long long i,
-                                                        long long j)
+    // a b + c, in one rounding where fused.
+    __attribute__((always_inline)) static T mul_add(T a, T b, T c)
     {
-        return __builtin_shufflevector(row(table, i), row(table, j), 0, 1, 2, 3);
+        if constexpr (fused)
+            return fma_lanes(a, b, c);
+        else
+            return a * b + c;
     }
     // p + e = a b exactly: e = fl(a b - p) in one rounding where fused.
     __attribute__((always_inline)) static void two_prod(T a, T b, T* p, T* e)
