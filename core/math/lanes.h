@@ -170,27 +170,56 @@ __attribute__((always_inline)) inline bool any_set(M m)
         return (m[0] | m[1]) != 0;
 }
 
-}  // namespace detail
+// Vectors between the one read and the one fetched into the caches: long
+// arrays come from memory faster when asked for well ahead.
+template <int L>
+__attribute__((always_inline)) inline void prefetch(const lanes<L>* a, int i, int count)
+{
+    constexpr int ahead = 8192 / static_cast<int>(sizeof(lanes<L>));
+    __builtin_prefetch(a + (count - i > ahead ? i + ahead : i));
+}
 
-// Bytes between the vector read and the one fetched into the caches.
-constexpr int prefetch_ahead = 8192;
+// All ones in the lanes where |x| > 746 (and x not NaN): there exp(x) is
+// +0 (below half the least subnormal) or +inf (above the largest double).
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> saturates(lanes<L> x)
+{
+    using S = typename int_lanes_of<L>::type;
+    const bits_of<L> far = beyond<L>(x, 746.0) & ~beyond<L>(x, __builtin_inf());
+    return reinterpret_cast<bits_of<L>>(reinterpret_cast<S>(far) >> 63);
+}
+
+// The bits of exp(x) in those lanes: +inf, or +0 where x is negative.
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> saturated_exp(lanes<L> x)
+{
+    using S = typename int_lanes_of<L>::type;
+    const bits_of<L> negative = reinterpret_cast<bits_of<L>>(reinterpret_cast<S>(x) >> 63);
+    return ~negative & dd::bits(__builtin_inf());
+}
+
+}  // namespace detail
 
 // w[i] = exp(a[i]) lane by lane, i < count.
 template <int L, bool fused = false>
 __attribute__((always_inline)) inline void exp_lanes(lanes<L>* w, const lanes<L>* a, int count)
 {
     using O = lane_ops<L, fused>;
+    using detail::bits_of;
     for (int i = 0; i < count; ++i) {
-        // Long arrays come from memory faster when asked for well ahead.
-        __builtin_prefetch(reinterpret_cast<const char*>(a + i) + prefetch_ahead);
+        detail::prefetch<L>(a, i, count);
         const lanes<L> x = a[i];
         lanes<L> hi, lo, ra, rb;
         typename O::I e;
         fast::exp_eval<O, false>(x, x, &hi, &lo, &e);
-        w[i] = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ra, &rb);
+        const lanes<L> r = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ra, &rb);
+        // Results past the range set in the lanes, without a branch.
+        const bits_of<L> far = detail::saturates<L>(x);
+        w[i] = reinterpret_cast<lanes<L>>((reinterpret_cast<bits_of<L>>(r) & ~far) |
+                                          (detail::saturated_exp<L>(x) & far));
         // Normal results, decided roundings: one test of the whole vector,
         // a look at each lane only when some lane fails.
-        const detail::bits_of<L> bad = detail::beyond<L>(x, 707.0) | detail::differ<L>(ra, rb);
+        const bits_of<L> bad = (detail::beyond<L>(x, 707.0) | detail::differ<L>(ra, rb)) & ~far;
         if (detail::any_set(bad))
             for (int l = 0; l < L; ++l)
                 if (bad[l] != 0) w[i][l] = math::exp(x[l]);
@@ -215,7 +244,7 @@ __attribute__((always_inline)) inline void pow_lanes(lanes<L>* w, const lanes<L>
     dd::split(y, &yh, &yl);
     const lanes<L> vy = lanes<L>{} + y;
     for (int i = 0; i < count; ++i) {
-        __builtin_prefetch(reinterpret_cast<const char*>(a + i) + prefetch_ahead);
+        detail::prefetch<L>(a, i, count);
         const lanes<L> x = a[i];
         lanes<L> lh, ll, th, tl, hi, lo, ra, rb;
         fast::log_eval<O>(x, &lh, &ll);

@@ -346,4 +346,55 @@ TEST(CorrectlyRounded, VectorWidthsMatchScalar)
     }
 }
 
+// The edges of the lanes' own cases: exp set to +0 or +inf in the lane
+// beyond |x| = 746, the scalar function from 707 on; near each edge, at the
+// last subnormal, the rounding to 0 and the overflow, against MPFR at every
+// width, product and the inline lanes.
+TEST(CorrectlyRounded, VectorEdgesMatchMpfr)
+{
+    namespace simd = localmodels::simd;
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> a = {0.0, -0.0, inf, -inf, std::nan(""), -std::nan("")};
+    for (double t : {707.0, 709.782712893384, 709.79, 710.0, 745.1332191019411, 745.2, 746.0,
+                     1e300, std::numeric_limits<double>::max()})
+        for (double s : {1.0, -1.0}) {
+            double up = s * t, down = s * t;
+            for (int k = 0; k < 6; ++k) {
+                a.push_back(up);
+                a.push_back(down);
+                up = std::nextafter(up, inf);
+                down = std::nextafter(down, -inf);
+            }
+        }
+    while (a.size() % 8 != 0) a.push_back(-746.0);
+    std::vector<double> want(a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) want[i] = mpfr_exp_of(a[i]);
+    const int count = static_cast<int>(a.size());
+    aligned_doubles in(a.size()), out(a.size());
+    std::memcpy(in.data, a.data(), sizeof(double) * a.size());
+    const simd::level best = simd::detected();
+    for (int L : {2, 4, 8}) {
+        if ((L == 4 && best < simd::level::avx2) || (L == 8 && best < simd::level::avx512))
+            continue;
+        if (L != 2 && best == simd::level::neon) continue;
+        for (bool fused : {false, true}) {
+            if (fused && !math::has_fma()) continue;
+            math::exp_vectors(out.data, in.data, count, math::lane_options{L, fused});
+            for (std::size_t i = 0; i < a.size(); ++i)
+                EXPECT_TRUE(same(out.data[i], want[i]))
+                    << "L = " << L << ", fused " << fused << std::hexfloat << ", exp(" << a[i]
+                    << ") = " << out.data[i] << ", not " << want[i];
+        }
+        std::vector<double> w(a.size());
+#if defined(__x86_64__)
+        if (L == 8) lanes8(w.data(), a.data(), count / 8, 0, false);
+        if (L == 4) lanes4(w.data(), a.data(), count / 4, 0, false);
+#endif
+        if (L == 2) lanes2(w.data(), a.data(), count / 2, 0, false);
+        for (std::size_t i = 0; i < a.size(); ++i)
+            EXPECT_TRUE(same(w[i], want[i]))
+                << "inline L = " << L << std::hexfloat << ", exp(" << a[i] << ")";
+    }
+}
+
 }  // namespace
