@@ -1,4 +1,4 @@
-// The core's exp and pow against GNU MPFR, bit for bit: random arguments
+// The core's exp, pow and log against GNU MPFR, bit for bit: random arguments
 // over every range the network plug-ins reach (and any double at all), the
 // hard-to-round arguments of crmath_cases.h, results that are exactly a
 // double or a midpoint, the C standard's special values; the fixed-point
@@ -16,6 +16,7 @@
 #include "core/common/simd.h"
 #include "core/math/exp.h"
 #include "core/math/lanes.h"
+#include "core/math/log.h"
 #include "core/math/pow.h"
 #include "core/math/vectors.h"
 #include "core/math/wide.h"
@@ -62,6 +63,19 @@ double mpfr_pow_of(double x, double y)
     return v;
 }
 
+double mpfr_log_of(double x)
+{
+    static const mpfr_double_range range;
+    mpfr_t a, r;
+    mpfr_init2(a, 53);
+    mpfr_init2(r, 53);
+    mpfr_set_d(a, x, MPFR_RNDN);
+    mpfr_log(r, a, MPFR_RNDN);
+    const double v = mpfr_get_d(r, MPFR_RNDN);
+    mpfr_clears(a, r, static_cast<mpfr_ptr>(nullptr));
+    return v;
+}
+
 // Equal bits; any NaN equals any NaN.
 bool same(double a, double b)
 {
@@ -87,6 +101,13 @@ struct checker {
         const double got = math::exp(x), want = mpfr_exp_of(x);
         if (!same(got, want) && ++failures <= 5)
             ADD_FAILURE() << std::hexfloat << "exp(" << x << ") = " << got << ", not " << want;
+    }
+    void log(double x)
+    {
+        ++checked;
+        const double got = math::log(x), want = mpfr_log_of(x);
+        if (!same(got, want) && ++failures <= 5)
+            ADD_FAILURE() << std::hexfloat << "log(" << x << ") = " << got << ", not " << want;
     }
     void pow(double x, double y)
     {
@@ -134,6 +155,52 @@ TEST(CorrectlyRounded, PowOfRandomArguments)
     EXPECT_GE(c.checked, 100000);
 }
 
+TEST(CorrectlyRounded, LogOfRandomArguments)
+{
+    std::mt19937_64 g(6);
+    checker c;
+    std::uniform_real_distribution<double> all(-1074, 1024), sse(-100, 30), near(-0x1p-8, 0x1p-8),
+        nearer(-1e-12, 1e-12);
+    // Any positive double; every binade; the criteria's ratios of sums of
+    // squares; near 1, in and beyond the rows where u = x - 1 is exact.
+    for (int i = 0; i < 30000; ++i) c.log(std::fabs(any_double(g)));
+    for (int i = 0; i < 20000; ++i) c.log(std::exp2(all(g)));
+    for (int i = 0; i < 20000; ++i) c.log(std::exp2(sse(g)));
+    for (int i = 0; i < 20000; ++i) c.log(1 + 2 * near(g));
+    for (int i = 0; i < 10000; ++i) c.log(1 + nearer(g));
+    EXPECT_EQ(c.failures, 0) << "of " << c.checked;
+    EXPECT_GE(c.checked, 100000);
+}
+
+// At the edges of the near-one rows, the doubles next to 1 and to powers of
+// two, the subnormals; and the C standard's special values.
+TEST(CorrectlyRounded, LogEdgesAndSpecialValues)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    checker c;
+    for (double t : {1.0, 0x1.ffp-1, 0x1.01p0, 0.5, 2.0, 0x1p-1022, 0x1p1023, 0x1.6a09e667f3bcdp0}) {
+        double up = t, down = t;
+        for (int k = 0; k < 40; ++k) {
+            c.log(up);
+            c.log(down);
+            up = std::nextafter(up, inf);
+            down = std::nextafter(down, 0.0);
+        }
+    }
+    for (int k = 1; k < 1075; ++k) c.log(std::ldexp(1.0, -k) * (1 + (k % 7) * 0x1p-40));
+    c.log(4.9e-324);
+    c.log(std::numeric_limits<double>::max());
+    EXPECT_EQ(c.failures, 0) << "of " << c.checked;
+    EXPECT_EQ(math::log(0.0), -inf);
+    EXPECT_EQ(math::log(-0.0), -inf);
+    EXPECT_EQ(math::log(inf), inf);
+    EXPECT_TRUE(std::isnan(math::log(-inf)));
+    EXPECT_TRUE(std::isnan(math::log(-1.0)));
+    EXPECT_TRUE(std::isnan(math::log(-4.9e-324)));
+    EXPECT_TRUE(std::isnan(math::log(std::nan(""))));
+    EXPECT_TRUE(same(math::log(1.0), 0.0));
+}
+
 // Arguments within 2^-18 ulp of a midpoint (tools/crmath_hard_cases.cpp):
 // the fast paths cannot decide them.
 TEST(CorrectlyRounded, HardToRound)
@@ -141,6 +208,7 @@ TEST(CorrectlyRounded, HardToRound)
     checker c;
     for (double x : crmath_cases::exp_arguments) c.exp(x);
     for (const auto& a : crmath_cases::pow_arguments) c.pow(a[0], a[1]);
+    for (double x : crmath_cases::log_arguments) c.log(x);
     EXPECT_EQ(c.failures, 0) << "of " << c.checked;
 }
 
@@ -235,6 +303,17 @@ TEST(CorrectlyRounded, FixedPointPath)
     for (double x : crmath_cases::exp_arguments) {
         double r;
         if (!localmodels::math::wide::exp(x, &r) || !same(r, mpfr_exp_of(x))) ++failures;
+    }
+    std::uniform_real_distribution<double> all(-1074, 1024), near(-0x1p-8, 0x1p-8);
+    for (int i = 0; i < 3000; ++i) {
+        const double x = i % 2 ? std::exp2(all(g)) : 1 + near(g);
+        double r;
+        if (x != 1 && (!localmodels::math::wide::log(x, &r) || !same(r, mpfr_log_of(x))))
+            ++failures;
+    }
+    for (double x : crmath_cases::log_arguments) {
+        double r;
+        if (!localmodels::math::wide::log(x, &r) || !same(r, mpfr_log_of(x))) ++failures;
     }
     EXPECT_EQ(failures, 0);
 }
