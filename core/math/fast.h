@@ -40,26 +40,75 @@ constexpr double log_error = 0x1p-75;
 constexpr double shift = 0x1.8p52;
 constexpr std::int64_t shift_bits = 0x4338000000000000;
 
-struct scalar_ops {
+// On one double; fused takes the exact products and the sums of products
+// from fused multiply-adds, for functions compiled for a target with them.
+template <bool fused>
+struct scalar_ops_of {
     using T = double;
     using I = std::int64_t;
-    static I bits(T x) { return static_cast<I>(dd::bits(x)); }
-    static T real(I b) { return dd::from_bits(static_cast<std::uint64_t>(b)); }
-    static T to_real(I i) { return static_cast<T>(i); }
-    static T at(const double* table, int stride, I i) { return table[i * stride]; }
+    LOCALMODELS_MATH_INLINE static I bits(T x) { return static_cast<I>(dd::bits(x)); }
+    LOCALMODELS_MATH_INLINE static T real(I b) { return dd::from_bits(static_cast<std::uint64_t>(b)); }
+    LOCALMODELS_MATH_INLINE static T to_real(I i) { return static_cast<T>(i); }
+    LOCALMODELS_MATH_INLINE static T at(const double* table, int stride, I i)
+    {
+        return table[i * stride];
+    }
     // The two words of row i of a table of pairs.
-    static void pair(const double (*table)[2], I i, T* a, T* b)
+    LOCALMODELS_MATH_INLINE static void pair(const double (*table)[2], I i, T* a, T* b)
     {
         *a = table[i][0];
         *b = table[i][1];
     }
-    static T mul_add(T a, T b, T c) { return a * b + c; }
-    static void two_prod(T a, T b, T* p, T* e) { dd::two_prod(a, b, p, e); }
-    static void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
+    LOCALMODELS_MATH_INLINE static T mul_add(T a, T b, T c)
     {
-        dd::two_prod_split(a, ah, al, b, p, e);
+        if constexpr (fused)
+            return __builtin_fma(a, b, c);
+        else
+            return a * b + c;
+    }
+    LOCALMODELS_MATH_INLINE static void two_prod(T a, T b, T* p, T* e)
+    {
+        if constexpr (fused) {
+            const T prod = a * b;
+            *e = __builtin_fma(a, b, -prod);
+            *p = prod;
+        } else {
+            dd::two_prod(a, b, p, e);
+        }
+    }
+    LOCALMODELS_MATH_INLINE static void two_prod_split(T a, T ah, T al, T b, T* p, T* e)
+    {
+        if constexpr (fused)
+            two_prod(a, b, p, e);
+        else
+            dd::two_prod_split(a, ah, al, b, p, e);
     }
 };
+
+using scalar_ops = scalar_ops_of<false>;
+
+// The scalar functions take the fused variant where the CPU has fused
+// multiply-adds: a run-time test on x86, always on aarch64. Either rounds
+// correctly, so the choice changes the speed only.
+#if defined(__x86_64__) || defined(__i386__)
+#define LOCALMODELS_MATH_FUSED __attribute__((target("fma")))
+inline bool fused_products()
+{
+    return __builtin_cpu_supports("fma");
+}
+#elif defined(__aarch64__)
+#define LOCALMODELS_MATH_FUSED
+inline bool fused_products()
+{
+    return true;
+}
+#else
+#define LOCALMODELS_MATH_FUSED
+inline bool fused_products()
+{
+    return false;
+}
+#endif
 
 // exp(th + tl) = (hi + lo) 2^e within exp_error (hi + lo); |th| < 2^17 log 2
 // / 128 * 2^7, |tl| < 2^-40. With_low = false takes tl as 0.
