@@ -1,4 +1,4 @@
-// Finds arguments of exp and pow whose results lie within 2^-18 units in
+// Finds arguments of exp, pow and log whose results lie within 2^-18 units in
 // the last place of a rounding boundary (a midpoint between two doubles),
 // by GNU MPFR at 256 bits, for the list in tests/cpp/crmath_cases.h:
 //   g++ -O2 tools/crmath_hard_cases.cpp -lmpfr -lgmp -o hard && ./hard
@@ -47,6 +47,15 @@ int main()
         mpfr_set_d(y, e, MPFR_RNDN);
         mpfr_pow(r, x, y, MPFR_RNDN);
         if (to_midpoint(r) < 0x1p-18) std::printf("pow %a %a\n", b, e);
+    }
+    // log: any positive double (the training's criteria), and near 1.
+    std::uniform_real_distribution<double> ul(-1074, 1024), u1(-0x1p-8, 0x1p-8);
+    for (long i = 0; i < 3000000; ++i) {
+        const double a = i % 2 ? std::exp2(ul(g)) : 1 + u1(g);
+        if (!(a > 0) || std::isinf(a) || a == 1) continue;
+        mpfr_set_d(x, a, MPFR_RNDN);
+        mpfr_log(r, x, MPFR_RNDN);
+        if (to_midpoint(r) < 0x1p-18) std::printf("log %a\n", a);
     }
     mpfr_clears(x, y, r, (mpfr_ptr)0);
     return 0;

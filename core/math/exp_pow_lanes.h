@@ -13,6 +13,10 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) && !defined(__clang__)
+#include <immintrin.h>  // declares the gather builtins at every target
+#endif
+
 #include "core/common/lanes.h"
 #include "core/math/exp.h"
 #include "core/math/fast.h"
@@ -36,11 +40,22 @@ struct lane_ops {
     __attribute__((always_inline)) static I bits(T x) { return reinterpret_cast<I>(x); }
     __attribute__((always_inline)) static T real(I b) { return reinterpret_cast<T>(b); }
     __attribute__((always_inline)) static T to_real(I i) { return __builtin_convertvector(i, T); }
+    // table[i[l]] in lane l: one gather instruction at 4 and 8 lanes on
+    // x86-64 (GCC's builtins; elsewhere a load per lane).
+    __attribute__((always_inline)) static T gather(const double* table, I i)
+    {
+#if defined(__x86_64__) && !defined(__clang__)
+        if constexpr (L == 8) return __builtin_ia32_gatherdiv8df(T{}, table, i, static_cast<unsigned char>(0xff), 8);
+        if constexpr (L == 4)
+            return __builtin_ia32_gatherdiv4df(T{}, table, i, reinterpret_cast<T>(I{} - 1), 8);
+#endif
+        T r;
+        for (int l = 0; l < L; ++l) r[l] = table[i[l]];
+        return r;
+    }
     __attribute__((always_inline)) static T at(const double* table, int stride, I i)
     {
-        T r;
-        for (int l = 0; l < L; ++l) r[l] = table[i[l] * stride];
-        return r;
+        return gather(table, i * stride);
     }
     // One 16-byte load per lane, then the words apart by two shuffles.
     __attribute__((always_inline)) static lanes<2> row(const double (*table)[2], long long i)
@@ -56,23 +71,17 @@ struct lane_ops {
             *a = __builtin_shufflevector(p0, p1, 0, 2);
             *b = __builtin_shufflevector(p0, p1, 1, 3);
         } else {
-            const lanes<4> q0 = quad(table, i[0], i[1]), q1 = quad(table, i[2], i[3]);
-            if constexpr (L == 4) {
-                *a = __builtin_shufflevector(q0, q1, 0, 2, 4, 6);
-                *b = __builtin_shufflevector(q0, q1, 1, 3, 5, 7);
-            } else {
-                const lanes<4> q2 = quad(table, i[4], i[5]), q3 = quad(table, i[6], i[7]);
-                const lanes<8> o0 = __builtin_shufflevector(q0, q1, 0, 1, 2, 3, 4, 5, 6, 7);
-                const lanes<8> o1 = __builtin_shufflevector(q2, q3, 0, 1, 2, 3, 4, 5, 6, 7);
-                *a = __builtin_shufflevector(o0, o1, 0, 2, 4, 6, 8, 10, 12, 14);
-                *b = __builtin_shufflevector(o0, o1, 1, 3, 5, 7, 9, 11, 13, 15);
-            }
+            *a = gather(&table[0][0], i + i);
+            *b = gather(&table[0][1], i + i);
         }
     }
-    __attribute__((always_inline)) static lanes<4> quad(const double (*table)[2], long long i,
-                                                        long long j)
+    // a b + c, in one rounding where fused.
+    __attribute__((always_inline)) static T mul_add(T a, T b, T c)
     {
-        return __builtin_shufflevector(row(table, i), row(table, j), 0, 1, 2, 3);
+        if constexpr (fused)
+            return fma_lanes(a, b, c);
+        else
+            return a * b + c;
     }
     // p + e = a b exactly: e = fl(a b - p) in one rounding where fused.
     __attribute__((always_inline)) static void two_prod(T a, T b, T* p, T* e)
@@ -161,6 +170,34 @@ __attribute__((always_inline)) inline bool any_set(M m)
         return (m[0] | m[1]) != 0;
 }
 
+// Vectors between the one read and the one fetched into the caches: long
+// arrays come from memory faster when asked for well ahead.
+template <int L>
+__attribute__((always_inline)) inline void prefetch(const lanes<L>* a, int i, int count)
+{
+    constexpr int ahead = 8192 / static_cast<int>(sizeof(lanes<L>));
+    __builtin_prefetch(a + (count - i > ahead ? i + ahead : i));
+}
+
+// All ones in the lanes where |x| > 746 (and x not NaN): there exp(x) is
+// +0 (below half the least subnormal) or +inf (above the largest double).
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> saturates(lanes<L> x)
+{
+    using S = typename int_lanes_of<L>::type;
+    const bits_of<L> far = beyond<L>(x, 746.0) & ~beyond<L>(x, __builtin_inf());
+    return reinterpret_cast<bits_of<L>>(reinterpret_cast<S>(far) >> 63);
+}
+
+// The bits of exp(x) in those lanes: +inf, or +0 where x is negative.
+template <int L>
+__attribute__((always_inline)) inline bits_of<L> saturated_exp(lanes<L> x)
+{
+    using S = typename int_lanes_of<L>::type;
+    const bits_of<L> negative = reinterpret_cast<bits_of<L>>(reinterpret_cast<S>(x) >> 63);
+    return ~negative & dd::bits(__builtin_inf());
+}
+
 }  // namespace detail
 
 // w[i] = exp(a[i]) lane by lane, i < count.
@@ -168,15 +205,21 @@ template <int L, bool fused = false>
 __attribute__((always_inline)) inline void exp_lanes(lanes<L>* w, const lanes<L>* a, int count)
 {
     using O = lane_ops<L, fused>;
+    using detail::bits_of;
     for (int i = 0; i < count; ++i) {
+        detail::prefetch<L>(a, i, count);
         const lanes<L> x = a[i];
         lanes<L> hi, lo, ra, rb;
         typename O::I e;
         fast::exp_eval<O, false>(x, x, &hi, &lo, &e);
-        w[i] = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ra, &rb);
+        const lanes<L> r = detail::finish_lanes<L>(hi, lo, e, hi * fast::exp_error, &ra, &rb);
+        // Results past the range set in the lanes, without a branch.
+        const bits_of<L> far = detail::saturates<L>(x);
+        w[i] = reinterpret_cast<lanes<L>>((reinterpret_cast<bits_of<L>>(r) & ~far) |
+                                          (detail::saturated_exp<L>(x) & far));
         // Normal results, decided roundings: one test of the whole vector,
         // a look at each lane only when some lane fails.
-        const detail::bits_of<L> bad = detail::beyond<L>(x, 707.0) | detail::differ<L>(ra, rb);
+        const bits_of<L> bad = (detail::beyond<L>(x, 707.0) | detail::differ<L>(ra, rb)) & ~far;
         if (detail::any_set(bad))
             for (int l = 0; l < L; ++l)
                 if (bad[l] != 0) w[i][l] = math::exp(x[l]);
@@ -201,11 +244,12 @@ __attribute__((always_inline)) inline void pow_lanes(lanes<L>* w, const lanes<L>
     dd::split(y, &yh, &yl);
     const lanes<L> vy = lanes<L>{} + y;
     for (int i = 0; i < count; ++i) {
+        detail::prefetch<L>(a, i, count);
         const lanes<L> x = a[i];
         lanes<L> lh, ll, th, tl, hi, lo, ra, rb;
         fast::log_eval<O>(x, &lh, &ll);
         O::two_prod_split(vy, lanes<L>{} + yh, lanes<L>{} + yl, lh, &th, &tl);
-        tl = tl + vy * ll;
+        tl = O::mul_add(vy, ll, tl);
         typename O::I e;
         fast::exp_eval<O, true>(th, tl, &hi, &lo, &e);
         w[i] = detail::finish_lanes<L>(hi, lo, e, hi * rel, &ra, &rb);

@@ -10,6 +10,7 @@
 
 #include "core/math/fast.h"
 #include "core/math/round.h"
+#include "core/math/variants.h"
 #include "core/math/wide.h"
 
 namespace localmodels::math {
@@ -104,44 +105,71 @@ bool exact(double x, double y, double* r)
     return true;
 }
 
-// |x|^y for x > 0 finite, y finite, not both trivial.
-double positive(double x, double y)
+// The fast path of |x|^y and its rounding test: true with *r decided.
+template <bool fused>
+LOCALMODELS_MATH_INLINE bool fast_pow(double x, double y, double* r)
 {
+    using O = fast::scalar_ops_of<fused>;
     // log x for a subnormal x from log(x 2^64) - 64 log 2.
     const bool tiny = x < 0x1p-1022;
     double lh, ll;
-    fast::log_eval<fast::scalar_ops>(tiny ? x * 0x1p64 : x, &lh, &ll);
+    fast::log_eval<O>(tiny ? x * 0x1p64 : x, &lh, &ll);
     if (tiny) {
         double s;
         dd::two_sum(lh, -64 * tables::ln2_split[0], &lh, &s);
         ll = ll + (s - 64 * tables::ln2_split[1]);
     }
     const double t = y * lh;
-    if (t > 709.8) return HUGE_VAL;
-    if (t < -745.2) return 0.0;
-    double th, tl, hi, lo, r;
-    dd::two_prod(y, lh, &th, &tl);
-    tl = tl + y * ll;
+    if (t > 709.8 || t < -745.2) {
+        *r = t > 0 ? HUGE_VAL : 0.0;
+        return true;
+    }
+    double th, tl, hi, lo;
+    O::two_prod(y, lh, &th, &tl);
+    tl = O::mul_add(y, ll, tl);
     // The error of th + tl as an argument of exp, then exp's own.
     const double dt = std::fabs(y) * fast::log_error + std::fabs(th) * 0x1p-100 + 0x1p-1000;
     std::int64_t e;
-    fast::exp_eval<fast::scalar_ops, true>(th, tl, &hi, &lo, &e);
-    if (detail::finish(hi, lo, e, (fast::exp_error + dt * 1.01) * hi, &r)) return r;
+    fast::exp_eval<O, true>(th, tl, &hi, &lo, &e);
+    return detail::finish(hi, lo, e, (fast::exp_error + dt * 1.01) * hi, r);
+}
+
+LOCALMODELS_MATH_FUSED bool fast_pow_fused(double x, double y, double* r)
+{
+    return fast_pow<true>(x, y, r);
+}
+
+// |x|^y for x > 0 finite, y finite, not both trivial.
+double positive(double x, double y, bool fused)
+{
+    double r;
+    if (fused ? fast_pow_fused(x, y, &r) : fast_pow<false>(x, y, &r)) return r;
     if (exact(x, y, &r)) return r;
     wide::pow(x, y, &r);
     return r;
+}
+
+// x^y by the fast path of the products asked for.
+double pow_with(double x, double y, bool fused)
+{
+    if (y == 0 || x == 1 || x == 0 || std::isinf(x) || !std::isfinite(y) || x != x)
+        return special(x, y);
+    if (x > 0) return positive(x, y, fused);
+    if (!is_integer(y)) return (x - x) / (x - x);  // NaN, and the invalid flag
+    const double r = positive(-x, y, fused);
+    return is_odd(y) ? -r : r;
 }
 
 }  // namespace
 
 double pow(double x, double y)
 {
-    if (y == 0 || x == 1 || x == 0 || std::isinf(x) || !std::isfinite(y) || x != x)
-        return special(x, y);
-    if (x > 0) return positive(x, y);
-    if (!is_integer(y)) return (x - x) / (x - x);  // NaN, and the invalid flag
-    const double r = positive(-x, y);
-    return is_odd(y) ? -r : r;
+    return pow_with(x, y, fast::fused_products());
+}
+
+double detail::pow_dekker(double x, double y)
+{
+    return pow_with(x, y, false);
 }
 
 }  // namespace localmodels::math

@@ -35,6 +35,23 @@ void pow2(double* w, const double* a, int count, double y)
     kernels<2, false>::pow(w, a, count, y);
 }
 
+// Two lanes with fused products: NEON always has them; on x86-64 they need
+// the FMA extension (VEX-encoded 128-bit instructions).
+#if defined(__x86_64__)
+#define LOCALMODELS_FMA2 __attribute__((target("fma")))
+#else
+#define LOCALMODELS_FMA2
+#endif
+LOCALMODELS_FMA2 void exp2_fused(double* w, const double* a, int count)
+{
+    kernels<2, true>::exp(w, a, count);
+}
+LOCALMODELS_FMA2 void pow2_fused(double* w, const double* a, int count, double y)
+{
+    kernels<2, true>::pow(w, a, count, y);
+}
+#undef LOCALMODELS_FMA2
+
 #if defined(__x86_64__)
 __attribute__((target("avx2"))) void exp4(double* w, const double* a, int count)
 {
@@ -79,6 +96,8 @@ bool has_fma()
 {
 #if defined(__x86_64__)
     return __builtin_cpu_supports("fma");
+#elif defined(__aarch64__)
+    return true;
 #else
     return false;
 #endif
@@ -90,7 +109,7 @@ void exp_vectors(double* w, const double* a, int count, const lane_options& o)
     if (o.width == 8) return o.fused ? exp8_fused(w, a, count) : exp8(w, a, count);
     if (o.width == 4) return o.fused ? exp4_fused(w, a, count) : exp4(w, a, count);
 #endif
-    exp2(w, a, count);
+    o.fused ? exp2_fused(w, a, count) : exp2(w, a, count);
 }
 
 void pow_vectors(double* w, const double* a, int count, double y, const lane_options& o)
@@ -99,7 +118,7 @@ void pow_vectors(double* w, const double* a, int count, double y, const lane_opt
     if (o.width == 8) return o.fused ? pow8_fused(w, a, count, y) : pow8(w, a, count, y);
     if (o.width == 4) return o.fused ? pow4_fused(w, a, count, y) : pow4(w, a, count, y);
 #endif
-    pow2(w, a, count, y);
+    o.fused ? pow2_fused(w, a, count, y) : pow2(w, a, count, y);
 }
 
 }  // namespace localmodels::math

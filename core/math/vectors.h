@@ -7,8 +7,7 @@
 namespace localmodels::math {
 
 // width: 2 (SSE2, NEON), 4 (AVX2) or 8 (AVX-512), a level the CPU runs.
-// fused: exact products from fused multiply-adds, only where has_fma();
-// width 2 takes Dekker's products either way.
+// fused: exact products from fused multiply-adds, only where has_fma().
 struct lane_options {
     int width = 2;
     bool fused = false;

@@ -8,6 +8,7 @@
 // log(x): x = 2^E m, m in [1/sqrt 2, sqrt 2], log m = 2 atanh z with
 //   z = (m - 1)/(m + 1) by long division, the series until a term is 0.
 // pow(x, y) = exp(y log x), y multiplied in exactly before truncation.
+// log x itself is rounded from the same fixed-point log.
 #include "core/math/wide.h"
 
 #include <cmath>
@@ -377,11 +378,26 @@ bool pow_from(double x, double y, double* r)
     return exp_at(t, l_err * std::fabs(y) + 1, r);
 }
 
+template <int K>
+bool log_from(double x, double* r)
+{
+    num<K> L;
+    const double err = log_at(x, &L);
+    const bool decided = rounded(L, err, 0, r);
+    if (L.neg) *r = -*r;
+    return decided;
+}
+
 }  // namespace
 
 bool exp(double x, double* r)
 {
     return exp_from<10>(x, r) || exp_from<20>(x, r);
+}
+
+bool log(double x, double* r)
+{
+    return log_from<10>(x, r) || log_from<20>(x, r);
 }
 
 bool pow(double x, double y, double* r)

@@ -10,6 +10,9 @@ namespace localmodels::math::wide {
 // could not decide (no such argument is known), *r then the nearest at 608.
 bool exp(double x, double* r);
 
+// log x likewise, for x > 0 finite, x != 1.
+bool log(double x, double* r);
+
 // x^y likewise, for x > 0 finite, y finite and |y log x| <= 746.
 bool pow(double x, double y, double* r);
 

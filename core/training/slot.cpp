@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "core/math/log.h"
 #include "core/training/inputs.h"
 #include "core/training/state.h"
 
@@ -21,7 +22,7 @@ inline std::size_t sz(int v)
 double aicc(double sse, double count, double k)
 {
     if (count - k - 1 <= 0) return std::numeric_limits<double>::infinity();
-    return count * std::log(sse / count) + 2 * k + 2 * k * (k + 1) / (count - k - 1);
+    return count * math::log(sse / count) + 2 * k + 2 * k * (k + 1) / (count - k - 1);
 }
 
 // phi: the normalised validities of every sample at the slot's cells.

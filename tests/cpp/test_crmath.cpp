@@ -1,4 +1,4 @@
-// The core's exp and pow against GNU MPFR, bit for bit: random arguments
+// The core's exp, pow and log against GNU MPFR, bit for bit: random arguments
 // over every range the network plug-ins reach (and any double at all), the
 // hard-to-round arguments of crmath_cases.h, results that are exactly a
 // double or a midpoint, the C standard's special values; the fixed-point
@@ -16,7 +16,9 @@
 #include "core/common/simd.h"
 #include "core/math/exp.h"
 #include "core/math/exp_pow_lanes.h"
+#include "core/math/log.h"
 #include "core/math/pow.h"
+#include "core/math/variants.h"
 #include "core/math/vectors.h"
 #include "core/math/wide.h"
 #include "crmath_cases.h"
@@ -62,6 +64,19 @@ double mpfr_pow_of(double x, double y)
     return v;
 }
 
+double mpfr_log_of(double x)
+{
+    static const mpfr_double_range range;
+    mpfr_t a, r;
+    mpfr_init2(a, 53);
+    mpfr_init2(r, 53);
+    mpfr_set_d(a, x, MPFR_RNDN);
+    mpfr_log(r, a, MPFR_RNDN);
+    const double v = mpfr_get_d(r, MPFR_RNDN);
+    mpfr_clears(a, r, static_cast<mpfr_ptr>(nullptr));
+    return v;
+}
+
 // Equal bits; any NaN equals any NaN.
 bool same(double a, double b)
 {
@@ -77,24 +92,35 @@ double any_double(std::mt19937_64& g)
     return v;
 }
 
-// Checks exp at x; counts and reports the first few failures.
+// Checks exp, log or pow at x, with the products the CPU offers and with
+// Dekker's; counts and reports the first few failures.
 struct checker {
     int failures = 0;
     long checked = 0;
     void exp(double x)
     {
         ++checked;
-        const double got = math::exp(x), want = mpfr_exp_of(x);
-        if (!same(got, want) && ++failures <= 5)
-            ADD_FAILURE() << std::hexfloat << "exp(" << x << ") = " << got << ", not " << want;
+        const double want = mpfr_exp_of(x);
+        for (const double got : {math::exp(x), math::detail::exp_dekker(x)})
+            if (!same(got, want) && ++failures <= 5)
+                ADD_FAILURE() << std::hexfloat << "exp(" << x << ") = " << got << ", not " << want;
+    }
+    void log(double x)
+    {
+        ++checked;
+        const double want = mpfr_log_of(x);
+        for (const double got : {math::log(x), math::detail::log_dekker(x)})
+            if (!same(got, want) && ++failures <= 5)
+                ADD_FAILURE() << std::hexfloat << "log(" << x << ") = " << got << ", not " << want;
     }
     void pow(double x, double y)
     {
         ++checked;
-        const double got = math::pow(x, y), want = mpfr_pow_of(x, y);
-        if (!same(got, want) && ++failures <= 5)
-            ADD_FAILURE() << std::hexfloat << "pow(" << x << ", " << y << ") = " << got << ", not "
-                          << want;
+        const double want = mpfr_pow_of(x, y);
+        for (const double got : {math::pow(x, y), math::detail::pow_dekker(x, y)})
+            if (!same(got, want) && ++failures <= 5)
+                ADD_FAILURE() << std::hexfloat << "pow(" << x << ", " << y << ") = " << got
+                              << ", not " << want;
     }
 };
 
@@ -134,6 +160,52 @@ TEST(CorrectlyRounded, PowOfRandomArguments)
     EXPECT_GE(c.checked, 100000);
 }
 
+TEST(CorrectlyRounded, LogOfRandomArguments)
+{
+    std::mt19937_64 g(6);
+    checker c;
+    std::uniform_real_distribution<double> all(-1074, 1024), sse(-100, 30), near(-0x1p-8, 0x1p-8),
+        nearer(-1e-12, 1e-12);
+    // Any positive double; every binade; the criteria's ratios of sums of
+    // squares; near 1, in and beyond the rows where u = x - 1 is exact.
+    for (int i = 0; i < 30000; ++i) c.log(std::fabs(any_double(g)));
+    for (int i = 0; i < 20000; ++i) c.log(std::exp2(all(g)));
+    for (int i = 0; i < 20000; ++i) c.log(std::exp2(sse(g)));
+    for (int i = 0; i < 20000; ++i) c.log(1 + 2 * near(g));
+    for (int i = 0; i < 10000; ++i) c.log(1 + nearer(g));
+    EXPECT_EQ(c.failures, 0) << "of " << c.checked;
+    EXPECT_GE(c.checked, 100000);
+}
+
+// At the edges of the near-one rows, the doubles next to 1 and to powers of
+// two, the subnormals; and the C standard's special values.
+TEST(CorrectlyRounded, LogEdgesAndSpecialValues)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    checker c;
+    for (double t : {1.0, 0x1.ffp-1, 0x1.01p0, 0.5, 2.0, 0x1p-1022, 0x1p1023, 0x1.6a09e667f3bcdp0}) {
+        double up = t, down = t;
+        for (int k = 0; k < 40; ++k) {
+            c.log(up);
+            c.log(down);
+            up = std::nextafter(up, inf);
+            down = std::nextafter(down, 0.0);
+        }
+    }
+    for (int k = 1; k < 1075; ++k) c.log(std::ldexp(1.0, -k) * (1 + (k % 7) * 0x1p-40));
+    c.log(4.9e-324);
+    c.log(std::numeric_limits<double>::max());
+    EXPECT_EQ(c.failures, 0) << "of " << c.checked;
+    EXPECT_EQ(math::log(0.0), -inf);
+    EXPECT_EQ(math::log(-0.0), -inf);
+    EXPECT_EQ(math::log(inf), inf);
+    EXPECT_TRUE(std::isnan(math::log(-inf)));
+    EXPECT_TRUE(std::isnan(math::log(-1.0)));
+    EXPECT_TRUE(std::isnan(math::log(-4.9e-324)));
+    EXPECT_TRUE(std::isnan(math::log(std::nan(""))));
+    EXPECT_TRUE(same(math::log(1.0), 0.0));
+}
+
 // Arguments within 2^-18 ulp of a midpoint (tools/crmath_hard_cases.cpp):
 // the fast paths cannot decide them.
 TEST(CorrectlyRounded, HardToRound)
@@ -141,6 +213,7 @@ TEST(CorrectlyRounded, HardToRound)
     checker c;
     for (double x : crmath_cases::exp_arguments) c.exp(x);
     for (const auto& a : crmath_cases::pow_arguments) c.pow(a[0], a[1]);
+    for (double x : crmath_cases::log_arguments) c.log(x);
     EXPECT_EQ(c.failures, 0) << "of " << c.checked;
 }
 
@@ -235,6 +308,17 @@ TEST(CorrectlyRounded, FixedPointPath)
     for (double x : crmath_cases::exp_arguments) {
         double r;
         if (!localmodels::math::wide::exp(x, &r) || !same(r, mpfr_exp_of(x))) ++failures;
+    }
+    std::uniform_real_distribution<double> all(-1074, 1024), near(-0x1p-8, 0x1p-8);
+    for (int i = 0; i < 3000; ++i) {
+        const double x = i % 2 ? std::exp2(all(g)) : 1 + near(g);
+        double r;
+        if (x != 1 && (!localmodels::math::wide::log(x, &r) || !same(r, mpfr_log_of(x))))
+            ++failures;
+    }
+    for (double x : crmath_cases::log_arguments) {
+        double r;
+        if (!localmodels::math::wide::log(x, &r) || !same(r, mpfr_log_of(x))) ++failures;
     }
     EXPECT_EQ(failures, 0);
 }
@@ -343,6 +427,57 @@ TEST(CorrectlyRounded, VectorWidthsMatchScalar)
                 ASSERT_TRUE(same(w[i], math::pow(b[i], y)))
                     << "L = " << L << std::hexfloat << ", pow(" << b[i] << ", " << y << ")";
         }
+    }
+}
+
+// The edges of the lanes' own cases: exp set to +0 or +inf in the lane
+// beyond |x| = 746, the scalar function from 707 on; near each edge, at the
+// last subnormal, the rounding to 0 and the overflow, against MPFR at every
+// width, product and the inline lanes.
+TEST(CorrectlyRounded, VectorEdgesMatchMpfr)
+{
+    namespace simd = localmodels::simd;
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> a = {0.0, -0.0, inf, -inf, std::nan(""), -std::nan("")};
+    for (double t : {707.0, 709.782712893384, 709.79, 710.0, 745.1332191019411, 745.2, 746.0,
+                     1e300, std::numeric_limits<double>::max()})
+        for (double s : {1.0, -1.0}) {
+            double up = s * t, down = s * t;
+            for (int k = 0; k < 6; ++k) {
+                a.push_back(up);
+                a.push_back(down);
+                up = std::nextafter(up, inf);
+                down = std::nextafter(down, -inf);
+            }
+        }
+    while (a.size() % 8 != 0) a.push_back(-746.0);
+    std::vector<double> want(a.size());
+    for (std::size_t i = 0; i < a.size(); ++i) want[i] = mpfr_exp_of(a[i]);
+    const int count = static_cast<int>(a.size());
+    aligned_doubles in(a.size()), out(a.size());
+    std::memcpy(in.data, a.data(), sizeof(double) * a.size());
+    const simd::level best = simd::detected();
+    for (int L : {2, 4, 8}) {
+        if ((L == 4 && best < simd::level::avx2) || (L == 8 && best < simd::level::avx512))
+            continue;
+        if (L != 2 && best == simd::level::neon) continue;
+        for (bool fused : {false, true}) {
+            if (fused && !math::has_fma()) continue;
+            math::exp_vectors(out.data, in.data, count, math::lane_options{L, fused});
+            for (std::size_t i = 0; i < a.size(); ++i)
+                EXPECT_TRUE(same(out.data[i], want[i]))
+                    << "L = " << L << ", fused " << fused << std::hexfloat << ", exp(" << a[i]
+                    << ") = " << out.data[i] << ", not " << want[i];
+        }
+        std::vector<double> w(a.size());
+#if defined(__x86_64__)
+        if (L == 8) lanes8(w.data(), a.data(), count / 8, 0, false);
+        if (L == 4) lanes4(w.data(), a.data(), count / 4, 0, false);
+#endif
+        if (L == 2) lanes2(w.data(), a.data(), count / 2, 0, false);
+        for (std::size_t i = 0; i < a.size(); ++i)
+            EXPECT_TRUE(same(w[i], want[i]))
+                << "inline L = " << L << std::hexfloat << ", exp(" << a[i] << ")";
     }
 }
 

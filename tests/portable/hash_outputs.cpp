@@ -3,9 +3,10 @@
 // and C libraries can be compared: every line must be the same everywhere
 // (cross_check.sh compares x86-64 with aarch64, Windows and i386). The
 // network plug-ins' exp and pow are the core's own, correctly rounded; the
-// `exp_pow` line hashes those functions on arguments of every range. Plain
-// C++ on the core's own interface, no test framework, so that it
-// cross-builds with nothing but a cross compiler.
+// `exp_pow` and `log` lines hash those functions on arguments of every
+// range; `lmn_train` the networks the training builds (its AICc through the
+// core's log). Plain C++ on the core's own interface, no test framework, so
+// that it cross-builds with nothing but a cross compiler.
 //
 //   hash_outputs                  the hashes
 //   hash_outputs --dump           every output, a line each
@@ -22,14 +23,17 @@
 
 #include "core/gridval/gridval.h"
 #include "core/math/exp.h"
+#include "core/math/log.h"
 #include "core/math/pow.h"
 #include "core/nearpoly/nearpoly.h"
 #include "core/network/network.h"
+#include "core/training/training.h"
 
 namespace net = localmodels::network;
 namespace np = localmodels::nearpoly;
 namespace gv = localmodels::gridval;
 namespace math = localmodels::math;
+namespace tr = localmodels::training;
 
 namespace {
 
@@ -149,6 +153,8 @@ enum line_id {
     l_dmat_inputs_exp_pow,
     l_dmat_params_exp_pow,
     l_crmath,
+    l_log,
+    l_lmn_train,
     n_lines
 };
 const char* const line_names[n_lines] = {"nearpoly",
@@ -159,7 +165,9 @@ const char* const line_names[n_lines] = {"nearpoly",
                                          "netsim+exp_pow",
                                          "dmat_inputs+exp_pow",
                                          "dmat_params+exp_pow",
-                                         "exp_pow"};
+                                         "exp_pow",
+                                         "log",
+                                         "lmn_train"};
 
 fnv lines[n_lines], total;
 bool thread_mismatch = false;
@@ -273,6 +281,22 @@ void crmath_case(int index)
     const int shift = below(&r, 200) - 100;
     out[5] = math::pow(std::ldexp(z * z, shift), 0.5 * (1 + below(&r, 6)));
     emit(&s, out, 6);
+}
+
+// log on every binade, near 1, the subnormals and any double.
+void log_case(int index)
+{
+    rng r = seeded(6, index);
+    sink s{l_log, index, 0};
+    const double e = uniform(&r, -1074, 1024);
+    const double near = uniform(&r, -0x1p-8, 0x1p-8);
+    u64 b = next(&r);
+    double any;
+    std::memcpy(&any, &b, sizeof any);
+    const double ratio = uniform(&r, 1e-6, 1e3);
+    double out[4] = {math::log(std::ldexp(1 + unit(&r), static_cast<int>(e))), math::log(1 + near),
+                     math::log(any), math::log(ratio)};
+    emit(&s, out, 4);
 }
 
 // --- nearpoly: every id_par form, windows, weights, ties, NaN queries ----------
@@ -538,6 +562,68 @@ void dmat_params_case(int index)
     emit(&s, out.data(), out.size());
 }
 
+// --- lmn_train: the tree on 1 to 3 inputs, AICc or a validation set --------------
+
+const int train_problems = 40;
+
+void lmn_train_case(int index)
+{
+    rng r = seeded(7, index);
+    const int n = 1 + below(&r, 3), p = 1 + below(&r, 2), N = 30 + below(&r, 50);
+    const bool validation = index % 3 == 2;
+    const int N_val = validation ? 20 : 0;
+    vec x(static_cast<std::size_t>(n) * (N + N_val)), y(static_cast<std::size_t>(p) * (N + N_val));
+    for (double& v : x) v = uniform(&r, -1, 1);
+    // Smooth targets with noise: polynomials, so no libm call shapes them.
+    for (int t = 0; t < N + N_val; ++t)
+        for (int j = 0; j < p; ++j) {
+            const double* xt = &x[static_cast<std::size_t>(t) * n];
+            double v = uniform(&r, -0.05, 0.05);
+            for (int k = 0; k < n; ++k) v += (j + 1) * xt[k] * xt[k] * xt[k] - xt[k] * (k + 1) * 0.5;
+            y[static_cast<std::size_t>(t) * p + j] = v;
+        }
+    input("x", x);
+    input("y", y);
+    tr::problem pr{x.data(), y.data(), n, p, N, nullptr, nullptr, 0};
+    if (validation) {
+        pr.x_val = x.data() + static_cast<std::size_t>(n) * N;
+        pr.y_val = y.data() + static_cast<std::size_t>(p) * N;
+        pr.N_val = N_val;
+    }
+    tr::settings st = tr::default_settings(n);
+    st.max_models = 2 + below(&r, 5);
+    st.lm_iterations = index % 4 == 1 ? 3 : 0;
+    st.patience = 2;
+    note("max_models %lld", st.max_models);
+    note("lm_iterations %lld", st.lm_iterations);
+    sink s{l_lmn_train, index, 0};
+    const int c = st.max_models;
+    const auto run = [&](int threads) {
+        st.threads = threads;
+        const std::size_t nc = static_cast<std::size_t>(n) * c;
+        vec out(nc * (n + 3) + static_cast<std::size_t>(p) * (n + 1) * c + 2 * c + 3);
+        double* o = out.data();
+        tr::result res{};
+        res.centres = o;
+        res.norm_matrices = res.centres + nc;
+        res.consequents = res.norm_matrices + nc * n;
+        res.lower = res.consequents + static_cast<std::size_t>(p) * (n + 1) * c;
+        res.upper = res.lower + nc;
+        res.criterion = res.upper + nc;
+        res.models_per_step = res.criterion + c;
+        std::vector<unsigned char> ws(tr::workspace_size(pr, st));
+        tr::train(&res, pr, st, ws.data(), ws.size());
+        double* tail = res.models_per_step + c;
+        tail[0] = res.models;
+        tail[1] = res.steps;
+        tail[2] = res.sse;
+        return out;
+    };
+    const vec out = run(1);
+    if (with_three_threads(index)) expect_same(run(3), out, s);
+    emit(&s, out.data(), out.size());
+}
+
 struct plugin {
     const char* name;
     void (*run)(int);
@@ -549,7 +635,9 @@ const plugin plugins[] = {{"nearpoly", nearpoly_case, nearpoly_problems},
                           {"netsim", netsim_case, network_problems},
                           {"dmat_inputs", dmat_inputs_case, network_problems},
                           {"dmat_params", dmat_params_case, network_problems},
-                          {"exp_pow", crmath_case, 20000}};
+                          {"exp_pow", crmath_case, 20000},
+                          {"log", log_case, 5000},
+                          {"lmn_train", lmn_train_case, train_problems}};
 
 int usage()
 {
