@@ -45,7 +45,8 @@ struct lane_ops {
     __attribute__((always_inline)) static T gather(const double* table, I i)
     {
 #if defined(__x86_64__) && !defined(__clang__)
-        if constexpr (L == 8) return __builtin_ia32_gatherdiv8df(T{}, table, i, static_cast<unsigned char>(0xff), 8);
+        if constexpr (L == 8)
+            return __builtin_ia32_gatherdiv8df(T{}, table, i, static_cast<unsigned char>(0xff), 8);
         if constexpr (L == 4)
             return __builtin_ia32_gatherdiv4df(T{}, table, i, reinterpret_cast<T>(I{} - 1), 8);
 #endif

@@ -47,7 +47,10 @@ struct scalar_ops_of {
     using T = double;
     using I = std::int64_t;
     LOCALMODELS_MATH_INLINE static I bits(T x) { return static_cast<I>(dd::bits(x)); }
-    LOCALMODELS_MATH_INLINE static T real(I b) { return dd::from_bits(static_cast<std::uint64_t>(b)); }
+    LOCALMODELS_MATH_INLINE static T real(I b)
+    {
+        return dd::from_bits(static_cast<std::uint64_t>(b));
+    }
     LOCALMODELS_MATH_INLINE static T to_real(I i) { return static_cast<T>(i); }
     LOCALMODELS_MATH_INLINE static T at(const double* table, int stride, I i)
     {

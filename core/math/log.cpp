@@ -58,7 +58,7 @@ double log_with(double x, bool fused)
     if (x > 0 && x < __builtin_inf()) return positive(x, fused);
     if (x == 0) return -1.0 / (x * x);  // -inf (x * x = +0), and the divide-by-zero flag
     if (x > 0 || x != x) return x + x;  // +inf; NaN
-    return (x - x) / (x - x);            // x < 0: NaN, and the invalid flag
+    return (x - x) / (x - x);           // x < 0: NaN, and the invalid flag
 }
 
 }  // namespace

@@ -102,8 +102,9 @@ void check(long first, long last, function f, long* failures)
     mpfr_set_emin(-1073);
     mpfr_set_emax(1024);
     // exp and pow keep the seeds they had before log joined.
-    const std::uint64_t seed = static_cast<std::uint64_t>(first) * 2 +
-                               (f == function::pow ? 1 : f == function::log ? 7 : 0);
+    const std::uint64_t seed = static_cast<std::uint64_t>(first) * 2 + (f == function::pow   ? 1
+                                                                        : f == function::log ? 7
+                                                                                             : 0);
     std::mt19937_64 g(seed);
     for (long i = first; i < last; ++i) {
         double x, y;

@@ -29,11 +29,11 @@ const double pow_arguments[][2] = {
 };
 
 const double log_arguments[] = {
-    0x1.0030389e064d5p+0, 0x1.fe229c63b8426p-1, 0x1.ffc040b22adc7p-1, 0x1.000bb76a3d334p+0,
-    0x1.1a5eaaab29093p-697, 0x1.fe9dbffa20eebp-1, 0x1.cec5511081703p-638, 0x1.00304b3070d33p+0,
-    0x1.d0158f567c229p+115, 0x1.ffd0a8b4ee5edp-1, 0x1.5ee0db7a07473p+624, 0x1.fecb9301e6c58p-1,
-    0x1.0042b1e2d1c98p+0, 0x1.ffb8c45cf8db8p-1, 0x1.38c012fc8d42ep-728, 0x1.0004a0221e7ffp+0,
-    0x1.fe041fd2227d7p-1, 0x1.1af7dd2f4ec58p-27, 0x1.7d7ac0a78b4e6p+237, 0x1.00c54696e9b8dp+0,
+    0x1.0030389e064d5p+0,   0x1.fe229c63b8426p-1,  0x1.ffc040b22adc7p-1,   0x1.000bb76a3d334p+0,
+    0x1.1a5eaaab29093p-697, 0x1.fe9dbffa20eebp-1,  0x1.cec5511081703p-638, 0x1.00304b3070d33p+0,
+    0x1.d0158f567c229p+115, 0x1.ffd0a8b4ee5edp-1,  0x1.5ee0db7a07473p+624, 0x1.fecb9301e6c58p-1,
+    0x1.0042b1e2d1c98p+0,   0x1.ffb8c45cf8db8p-1,  0x1.38c012fc8d42ep-728, 0x1.0004a0221e7ffp+0,
+    0x1.fe041fd2227d7p-1,   0x1.1af7dd2f4ec58p-27, 0x1.7d7ac0a78b4e6p+237, 0x1.00c54696e9b8dp+0,
     0x1.00a1aa7a67162p+0,
 };
 

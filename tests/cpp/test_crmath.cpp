@@ -183,7 +183,8 @@ TEST(CorrectlyRounded, LogEdgesAndSpecialValues)
 {
     const double inf = std::numeric_limits<double>::infinity();
     checker c;
-    for (double t : {1.0, 0x1.ffp-1, 0x1.01p0, 0.5, 2.0, 0x1p-1022, 0x1p1023, 0x1.6a09e667f3bcdp0}) {
+    for (double t :
+         {1.0, 0x1.ffp-1, 0x1.01p0, 0.5, 2.0, 0x1p-1022, 0x1p1023, 0x1.6a09e667f3bcdp0}) {
         double up = t, down = t;
         for (int k = 0; k < 40; ++k) {
             c.log(up);
@@ -439,8 +440,8 @@ TEST(CorrectlyRounded, VectorEdgesMatchMpfr)
     namespace simd = localmodels::simd;
     const double inf = std::numeric_limits<double>::infinity();
     std::vector<double> a = {0.0, -0.0, inf, -inf, std::nan(""), -std::nan("")};
-    for (double t : {707.0, 709.782712893384, 709.79, 710.0, 745.1332191019411, 745.2, 746.0,
-                     1e300, std::numeric_limits<double>::max()})
+    for (double t : {707.0, 709.782712893384, 709.79, 710.0, 745.1332191019411, 745.2, 746.0, 1e300,
+                     std::numeric_limits<double>::max()})
         for (double s : {1.0, -1.0}) {
             double up = s * t, down = s * t;
             for (int k = 0; k < 6; ++k) {

@@ -579,7 +579,8 @@ void lmn_train_case(int index)
         for (int j = 0; j < p; ++j) {
             const double* xt = &x[static_cast<std::size_t>(t) * n];
             double v = uniform(&r, -0.05, 0.05);
-            for (int k = 0; k < n; ++k) v += (j + 1) * xt[k] * xt[k] * xt[k] - xt[k] * (k + 1) * 0.5;
+            for (int k = 0; k < n; ++k)
+                v += (j + 1) * xt[k] * xt[k] * xt[k] - xt[k] * (k + 1) * 0.5;
             y[static_cast<std::size_t>(t) * p + j] = v;
         }
     input("x", x);
