@@ -661,3 +661,19 @@ TEST(TrainChecks, ZeroBasedIndicesForPython)
     EXPECT_EQ(k.id(0), "");
     EXPECT_EQ(k.id(1), "lmn_train:badPartitionInputs");
 }
+
+// The criterion of each step is the small-sample AIC of that network's
+// training errors, N log(SSE / N) + 2k + 2k(k + 1) / (N - k - 1) with k the
+// p(n + 1) parameters of each model; SSE from netsim's outputs.
+TEST(Training, TheCriterionIsTheCorrectedAicOfTheErrors)
+{
+    const data d = smooth_data(300, 41);
+    tr::settings s = settings_for(d.n);
+    s.max_models = 1;
+    const trained t = train(d.problem(), s);
+    ASSERT_EQ(t.r.models, 1);
+    const double sse = sse_of(netsim(t.view(d.n, d.p), d.x.data(), d.N), d.y);
+    const double N = d.N, k = d.n + 1.0;
+    const double expected = N * std::log(sse / N) + 2 * k + 2 * k * (k + 1) / (N - k - 1);
+    EXPECT_NEAR(t.criterion[0], expected, 1e-9 * std::fabs(expected));
+}
