@@ -70,8 +70,9 @@ std::vector<double> run(const network_problem& t, int threads, bool split)
     std::vector<double> out(static_cast<std::size_t>(a.p) * t.N, -1.0);
     std::vector<unsigned char> memory(net::simulate_workspace_size(v) * threads);
     const int middle = split ? t.N / 3 : t.N;
-    net::simulate(out.data(), t.X.data(), v, o, 0, middle, threads, memory.data(), memory.size());
-    net::simulate(out.data(), t.X.data(), v, o, middle, t.N, threads, memory.data(), memory.size());
+    net::simulate(out.data(), t.X.data(), v, o, {0, middle, threads, memory.data(), memory.size()});
+    net::simulate(out.data(), t.X.data(), v, o,
+                  {middle, t.N, threads, memory.data(), memory.size()});
     return out;
 }
 

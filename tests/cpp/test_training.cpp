@@ -96,7 +96,7 @@ std::vector<double> netsim(const net::view& v, const double* x, int N)
 {
     std::vector<double> out(static_cast<std::size_t>(v.p) * N);
     std::vector<unsigned char> memory(net::simulate_workspace_size(v));
-    net::simulate(out.data(), x, v, tr::trained_options(), 0, N, 1, memory.data(), memory.size());
+    net::simulate(out.data(), x, v, tr::trained_options(), {0, N, 1, memory.data(), memory.size()});
     return out;
 }
 
