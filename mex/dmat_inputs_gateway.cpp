@@ -25,8 +25,8 @@ void dmat_inputs_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
     double* y = optional_column(nlhs, plhs, out_y, a.net.p);
     const std::size_t bytes = network::input_derivatives_workspace_size(a.net);
     void* memory = take_workspace(bytes);
-    network::input_derivatives(mxGetPr(plhs[out_derivatives]), y, a.x, a.net, a.options, memory,
-                               bytes);
+    network::input_derivatives({mxGetPr(plhs[out_derivatives]), y}, a.x, a.net, a.options,
+                               {memory, bytes});
     mxFree(memory);
 }
 

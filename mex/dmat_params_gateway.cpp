@@ -30,8 +30,8 @@ void dmat_params_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prh
     if (R == 0) return;  // nothing selected: output 2 stays zero
     const std::size_t bytes = network::parameter_derivatives_workspace_size(a.net);
     void* memory = take_workspace(bytes);
-    network::parameter_derivatives(mxGetPr(plhs[out_derivatives]), y, a.x, a.net, a.options,
-                                   selection, memory, bytes);
+    network::parameter_derivatives({mxGetPr(plhs[out_derivatives]), y}, a.x, a.net, a.options,
+                                   selection, {memory, bytes});
     mxFree(memory);
 }
 

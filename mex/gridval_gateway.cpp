@@ -25,7 +25,7 @@ void gridval_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const threads::plan r(gridval::threads_for(p, 0, p.N));
     const std::size_t bytes = gridval::memory_size(p, r.threads);
     void* memory = take_workspace(bytes);
-    gridval::interpolate(mxGetPr(plhs[out_values]), p, 0, p.N, r, memory, bytes);
+    gridval::interpolate(mxGetPr(plhs[out_values]), p, {0, p.N, r, memory, bytes});
     mxFree(memory);
 }
 

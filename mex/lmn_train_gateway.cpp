@@ -116,7 +116,7 @@ void lmn_train_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[
     int* partition = take_indices(fields, present, checks::field_partition_inputs);
     int* regression = take_indices(fields, present, checks::field_regression_inputs);
     checks::train_call a;
-    raise_if_failed(checks::check_lmn_train(c, fields, present, 1, partition, regression, &a));
+    raise_if_failed(checks::check_lmn_train(c, {fields, present, 1, partition, regression}, &a));
 
     training::settings& s = a.settings;
     s.threads = training::threads_for(a.problem, s);

@@ -26,7 +26,7 @@ void netsim_gateway(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     const threads::plan r(network::simulate_threads_for(a.net, 0, N));
     const std::size_t bytes = network::simulate_memory_size(a.net, r.threads);
     void* memory = take_workspace(bytes);
-    network::simulate(mxGetPr(plhs[out_y]), a.x, a.net, a.options, 0, N, r, memory, bytes);
+    network::simulate(mxGetPr(plhs[out_y]), a.x, a.net, a.options, {0, N, r, memory, bytes});
     mxFree(memory);
 }
 

@@ -127,7 +127,7 @@ py::tuple lmn_train(const py::list& args, const py::dict& options, const py::obj
     std::vector<int> regression(count_of(fields, present, checks::field_regression_inputs) + 1);
     checks::train_call a;
     raise_if_failed(
-        checks::check_lmn_train(c, fields, present, 0, partition.data(), regression.data(), &a));
+        checks::check_lmn_train(c, {fields, present, 0, partition.data(), regression.data()}, &a));
 
     progress_state st{progress, nullptr};
     training::settings& s = a.settings;

@@ -158,8 +158,8 @@ py::array_t<double> netsim(const py::list& args, int asked, int chunk)
     std::vector<unsigned char> memory(network::simulate_memory_size(a.net, r.threads));
     const std::size_t each = network::simulate_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
-        network::simulate(out, a.x, a.net, a.options, first, last, part, memory.data(),
-                          per_thread(each, part.threads));
+        network::simulate(out, a.x, a.net, a.options,
+                          {first, last, part, memory.data(), per_thread(each, part.threads)});
     });
     return y;
 }
@@ -192,8 +192,9 @@ py::tuple dmat_inputs(const py::list& args, bool batch, int asked, int chunk)
     std::vector<unsigned char> memory(network::input_derivatives_memory_size(a.net, r.threads));
     const std::size_t each = network::input_derivatives_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
-        network::input_derivatives_at(d, out, a.x, a.net, a.options, first, last, part,
-                                      memory.data(), per_thread(each, part.threads));
+        network::input_derivatives_at(
+            {d, out}, a.x, a.net, a.options,
+            {first, last, part, memory.data(), per_thread(each, part.threads)});
     });
     return py::make_tuple(dx, y);
 }
@@ -227,8 +228,9 @@ py::tuple dmat_params(const py::list& args, int selection, bool batch, int asked
     std::vector<unsigned char> memory(network::parameter_derivatives_memory_size(a.net, r.threads));
     const std::size_t each = network::parameter_derivatives_workspace_size(a.net);
     in_chunks(0, N, chunk, r, [&](int first, int last, const threads::plan& part) {
-        network::parameter_derivatives_at(d, out, a.x, a.net, a.options, selected, first, last,
-                                          part, memory.data(), per_thread(each, part.threads));
+        network::parameter_derivatives_at(
+            {d, out}, a.x, a.net, a.options, selected,
+            {first, last, part, memory.data(), per_thread(each, part.threads)});
     });
     return py::make_tuple(dp, y);
 }
@@ -245,8 +247,8 @@ py::array_t<double> gridval(const py::list& args, int asked, int chunk)
     std::vector<unsigned char> memory(gridval::memory_size(p, r.threads));
     const std::size_t each = gridval::workspace_size(p);
     in_chunks(0, p.N, chunk, r, [&](int first, int last, const threads::plan& part) {
-        gridval::interpolate(out, p, first, last, part, memory.data(),
-                             per_thread(each, part.threads));
+        gridval::interpolate(out, p,
+                             {first, last, part, memory.data(), per_thread(each, part.threads)});
     });
     return v;
 }

@@ -34,27 +34,26 @@ error to_count(const char* plugin, std::uint64_t v, const char* name, int* count
     return no_error();
 }
 
-error option_or(const char* plugin, const call& c, int slot, const char* name, double fallback,
-                double* value)
+error option_or(const char* plugin, const call& c, const optional_input& o, double* value)
 {
-    *value = fallback;
-    if (c.nrhs <= slot || c.in[slot].numel == 0) return no_error();
-    const error e = require_double_array(plugin, c.in[slot], name);
+    *value = o.fallback;
+    if (c.nrhs <= o.slot || c.in[o.slot].numel == 0) return no_error();
+    const error e = require_double_array(plugin, c.in[o.slot], o.name);
     if (failed(e)) return e;
-    *value = doubles(c.in[slot])[0];
+    *value = doubles(c.in[o.slot])[0];
     return no_error();
 }
 
-error int_option_or(const char* plugin, const char* reason, const call& c, int slot,
-                    const char* name, int fallback, int* value)
+error int_option_or(const char* plugin, const char* reason, const call& c, const optional_input& o,
+                    int* value)
 {
     double v;
-    const error e = option_or(plugin, c, slot, name, fallback, &v);
+    const error e = option_or(plugin, c, o, &v);
     if (failed(e)) return e;
     // Truncation maps (-2^31 - 1, 2^31) onto the signed 32-bit range.
     if (!(v > -2147483649.0 && v < 2147483648.0))
         return make_error(plugin, reason,
-                          "%s must be a finite number within the 32-bit integer range.", name);
+                          "%s must be a finite number within the 32-bit integer range.", o.name);
     *value = trunc_to_int(v);
     return no_error();
 }

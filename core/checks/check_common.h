@@ -21,15 +21,22 @@ error require_values(const char* plugin, const char* reason, const arg& a, const
 // A dimension as a 32-bit count, or a refusal when it exceeds max_count.
 error to_count(const char* plugin, std::uint64_t v, const char* name, int* count);
 
-// First element of optional input `slot`, or `fallback` when that input is
+// An optional input: its slot among the inputs, its name in messages and
+// its value when it is absent or empty.
+struct optional_input {
+    int slot;
+    const char* name;
+    double fallback;
+};
+
+// First element of optional input o, or o.fallback when that input is
 // absent or empty. A present input must be a full double array.
-error option_or(const char* plugin, const call& c, int slot, const char* name, double fallback,
-                double* value);
+error option_or(const char* plugin, const call& c, const optional_input& o, double* value);
 
 // The same for an integer option: the value must be finite and within the
 // signed 32-bit range, and is truncated toward zero. `reason` completes the
 // identifier of the range refusal.
-error int_option_or(const char* plugin, const char* reason, const call& c, int slot,
-                    const char* name, int fallback, int* value);
+error int_option_or(const char* plugin, const char* reason, const call& c, const optional_input& o,
+                    int* value);
 
 }  // namespace localmodels::checks

@@ -36,11 +36,11 @@ error read_network(const char* plugin, const call& c, network_call* a)
 
     int validity_type;
     network::options& o = a->options;
-    RETURN_IF_FAILED(int_option_or(plugin, "normalizeOutOfRange", c, in_normalize, "normalize", 1,
+    RETURN_IF_FAILED(int_option_or(plugin, "normalizeOutOfRange", c, {in_normalize, "normalize", 1},
                                    &o.normalize));
-    RETURN_IF_FAILED(int_option_or(plugin, "validityTypeOutOfRange", c, in_validity_type,
-                                   "validity_type", 1, &validity_type));
-    RETURN_IF_FAILED(option_or(plugin, c, in_fuzziness, "fuzziness", 2.0, &o.fuzziness));
+    RETURN_IF_FAILED(int_option_or(plugin, "validityTypeOutOfRange", c,
+                                   {in_validity_type, "validity_type", 1}, &validity_type));
+    RETURN_IF_FAILED(option_or(plugin, c, {in_fuzziness, "fuzziness", 2.0}, &o.fuzziness));
     o.kind = network::validity_of_type(validity_type);
 
     a->x = doubles(c.in[in_x]);

@@ -56,10 +56,13 @@ error count_field(const arg& a, const char* reason, const char* name, int low, i
     return no_error();
 }
 
-// Distinct whole numbers from base to n - 1 + base, as 0-based indices.
-error index_field(const arg& a, const char* reason, const char* name, int n, int base, int* out,
-                  int* count)
+// Field f: distinct whole numbers from base to n - 1 + base, as 0-based
+// indices.
+error index_field(const train_options& o, int f, const char* reason, int n, int* out, int* count)
 {
+    const arg& a = o.fields[f];
+    const char* name = train_field_names[f];
+    const int base = o.index_base;
     if (a.cls != elem_class::double_ || a.sparse || a.complex)
         return make_error(plugin, reason, "%s must be a real double vector.", name);
     const double* v = doubles(a);
@@ -159,20 +162,19 @@ error read_scalars(const arg* f, const bool* present, train_call* a)
     return no_error();
 }
 
-error read_indices(const arg* f, const bool* present, int base, int* partition, int* regression,
-                   train_call* a)
+error read_indices(const train_options& o, train_call* a)
 {
     training::settings& s = a->settings;
     const int n = a->problem.n;
-    if (present[field_partition_inputs]) {
-        RETURN_IF_FAILED(index_field(f[field_partition_inputs], "badPartitionInputs",
-                                     "partition_inputs", n, base, partition, &s.n_partition));
-        s.partition = partition;
+    if (o.present[field_partition_inputs]) {
+        RETURN_IF_FAILED(index_field(o, field_partition_inputs, "badPartitionInputs", n,
+                                     o.partition, &s.n_partition));
+        s.partition = o.partition;
     }
-    if (present[field_regression_inputs]) {
-        RETURN_IF_FAILED(index_field(f[field_regression_inputs], "badRegressionInputs",
-                                     "regression_inputs", n, base, regression, &s.n_regression));
-        s.regression = regression;
+    if (o.present[field_regression_inputs]) {
+        RETURN_IF_FAILED(index_field(o, field_regression_inputs, "badRegressionInputs", n,
+                                     o.regression, &s.n_regression));
+        s.regression = o.regression;
     }
     return no_error();
 }
@@ -231,21 +233,16 @@ error check_train_options_arg(const call& c, bool* has_fields)
     return no_error();
 }
 
-error check_lmn_train(const call& c, const arg* fields, const bool* present, int index_base,
-                      int* partition, int* regression, train_call* a)
+error check_lmn_train(const call& c, const train_options& o, train_call* a)
 {
-    if (c.nrhs < 2) return make_error(plugin, "notEnoughArguments", "lmn_train requires X and Y.");
-    if (c.nrhs > 3)
-        return make_error(plugin, "tooManyArguments", "lmn_train takes X, Y and OPTS only.");
-    if (c.nlhs > 4)
-        return make_error(plugin, "tooManyOutputs", "lmn_train gives at most four outputs.");
+    RETURN_IF_FAILED(check_counts(c));
     RETURN_IF_FAILED(read_xy(c, &a->problem));
     a->settings = training::default_settings(a->problem.n);
     a->display = 0;
-    RETURN_IF_FAILED(read_validation(fields, present, &a->problem));
-    RETURN_IF_FAILED(read_scalars(fields, present, a));
-    RETURN_IF_FAILED(read_indices(fields, present, index_base, partition, regression, a));
-    RETURN_IF_FAILED(read_min_samples(fields, present, &a->settings));
+    RETURN_IF_FAILED(read_validation(o.fields, o.present, &a->problem));
+    RETURN_IF_FAILED(read_scalars(o.fields, o.present, a));
+    RETURN_IF_FAILED(read_indices(o, a));
+    RETURN_IF_FAILED(read_min_samples(o.fields, o.present, &a->settings));
     return check_size(*a);
 }
 

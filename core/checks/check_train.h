@@ -42,12 +42,20 @@ struct train_call {
     int display;
 };
 
-// X (n-by-N) and Y (p-by-N) from c.in, and the option fields present
-// (fields[f] describes field f where present[f]). The index fields are
-// 1-based when index_base is 1, 0-based when it is 0, and are written to
-// partition and regression, which hold as many ints as those fields have
-// elements. s.threads is left at 1.
-error check_lmn_train(const call& c, const arg* fields, const bool* present, int index_base,
-                      int* partition, int* regression, train_call* a);
+// The option fields as the host found them: fields[f] describes field f
+// where present[f]. The index fields are 1-based when index_base is 1,
+// 0-based when it is 0, and are written to partition and regression, which
+// hold as many ints as those fields have elements.
+struct train_options {
+    const arg* fields;
+    const bool* present;
+    int index_base;
+    int* partition;
+    int* regression;
+};
+
+// X (n-by-N) and Y (p-by-N) from c.in, and the option fields present.
+// s.threads is left at 1.
+error check_lmn_train(const call& c, const train_options& o, train_call* a);
 
 }  // namespace localmodels::checks

@@ -54,6 +54,15 @@ struct plan {
     plan(int t) : threads(t), level(simd::chosen()) {}  // NOLINT: implicit on purpose
 };
 
+// One call of a worker over the items [first, last): the plan it runs by
+// and the caller's memory of r.threads workspaces, `bytes` in all.
+struct job {
+    int first, last;
+    plan r;
+    void* memory;
+    std::size_t bytes;
+};
+
 // Block t of the fixed partition of [first, last) into `threads` blocks.
 inline void block(std::size_t first, std::size_t last, int threads, int t, std::size_t* begin,
                   std::size_t* end)

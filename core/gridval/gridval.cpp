@@ -193,15 +193,14 @@ int threads_for(const problem& p, int first, int last, int asked)
     return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
-void interpolate(double* out, const problem& p, int first, int last, const threads::plan& r,
-                 void* memory, std::size_t bytes)
+void interpolate(double* out, const problem& p, const threads::job& j)
 {
-    const int threads = r.threads;
-    const std::size_t each = bytes / static_cast<std::size_t>(threads);
-    threads::run(threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const int threads = j.r.threads;
+    const std::size_t each = j.bytes / static_cast<std::size_t>(threads);
+    threads::run(threads, static_cast<std::size_t>(j.first), static_cast<std::size_t>(j.last),
                  [&](int t, std::size_t begin, std::size_t end) {
                      interpolate_block(out, p, static_cast<int>(begin), static_cast<int>(end),
-                                       threads::share(memory, each, t), each);
+                                       threads::share(j.memory, each, t), each);
                  });
 }
 

@@ -31,10 +31,9 @@ std::size_t memory_size(const problem& p, int threads);
 // `asked`: a thread count, or threads::from_environment or threads::all_cores.
 int threads_for(const problem& p, int first, int last, int asked = threads::from_environment);
 
-// Writes out[t] for the points t in [first, last). Coordinates outside a
-// breakpoint range are held at its end; a NaN coordinate gives NaN.
-// `memory` holds r.threads workspaces of workspace_size(p) bytes each.
-void interpolate(double* out, const problem& p, int first, int last, const threads::plan& r,
-                 void* memory, std::size_t bytes);
+// Writes out[t] for the points t in [j.first, j.last). Coordinates outside
+// a breakpoint range are held at its end; a NaN coordinate gives NaN.
+// j.memory holds j.r.threads workspaces of workspace_size(p) bytes each.
+void interpolate(double* out, const problem& p, const threads::job& j);
 
 }  // namespace localmodels::gridval

@@ -163,8 +163,8 @@ void simulate(const signals& io, const orders& o, const settings& s, const table
         regressor(sc.r, 1, io.y, io.u, o, t);
         for (int j = 0; j < o.p; ++j) {
             g.table = m.grid.table + slab * static_cast<std::size_t>(j);
-            gridval::interpolate(out + j, g, 0, 1, threads::plan(1, s.level), sc.grid,
-                                 sc.grid_bytes);
+            gridval::interpolate(out + j, g,
+                                 {0, 1, threads::plan(1, s.level), sc.grid, sc.grid_bytes});
         }
         hold(out, s.bounds, o.p);
     }

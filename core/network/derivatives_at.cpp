@@ -12,17 +12,22 @@ std::size_t size(std::int64_t count)
     return static_cast<std::size_t>(count);
 }
 
-// body(point, t's workspace, its size) for every point of [first, last).
+// body(point, t's workspace) for every point of [j.first, j.last).
 template <class F>
-void each_point(int first, int last, const threads::plan& r, void* memory, std::size_t bytes,
-                F body)
+void each_point(const threads::job& j, F body)
 {
-    const std::size_t each = bytes / static_cast<std::size_t>(r.threads);
-    threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const std::size_t each = j.bytes / static_cast<std::size_t>(j.r.threads);
+    threads::run(j.r.threads, static_cast<std::size_t>(j.first), static_cast<std::size_t>(j.last),
                  [&](int t, std::size_t begin, std::size_t end) {
-                     void* own = threads::share(memory, each, t);
-                     for (std::size_t k = begin; k < end; ++k) body(k, own, each);
+                     const memory_block own{threads::share(j.memory, each, t), each};
+                     for (std::size_t k = begin; k < end; ++k) body(k, own);
                  });
+}
+
+// Point k's share of out: its block of `block` derivatives and its outputs.
+derivative_out at_point(const derivative_out& out, std::size_t k, std::size_t block, int p)
+{
+    return derivative_out{out.derivatives + k * block, out.y ? out.y + k * size(p) : nullptr};
 }
 
 }  // namespace
@@ -45,26 +50,23 @@ std::size_t parameter_derivatives_memory_size(const view& net, int threads)
     return per_thread(parameter_derivatives_workspace_size(net), threads);
 }
 
-void input_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
-                          const options& o, int first, int last, const threads::plan& r,
-                          void* memory, std::size_t bytes)
+void input_derivatives_at(const derivative_out& out, const double* x, const view& net,
+                          const options& o, const threads::job& j)
 {
     const std::size_t block = size(net.n) * size(net.p);
-    each_point(first, last, r, memory, bytes, [&](std::size_t k, void* own, std::size_t each) {
-        input_derivatives(derivatives + k * block, y ? y + k * size(net.p) : nullptr,
-                          x + k * size(net.n), net, o, own, each);
+    each_point(j, [&](std::size_t k, memory_block own) {
+        input_derivatives(at_point(out, k, block, net.p), x + k * size(net.n), net, o, own);
     });
 }
 
-void parameter_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
-                              const options& o, unsigned selection, int first, int last,
-                              const threads::plan& r, void* memory, std::size_t bytes)
+void parameter_derivatives_at(const derivative_out& out, const double* x, const view& net,
+                              const options& o, unsigned selection, const threads::job& j)
 {
     const std::int64_t rows = selected_rows(net.n, net.p, net.c, selection);
     const std::size_t block = size(rows) * size(net.p);
-    each_point(first, last, r, memory, bytes, [&](std::size_t k, void* own, std::size_t each) {
-        parameter_derivatives(derivatives + k * block, y ? y + k * size(net.p) : nullptr,
-                              x + k * size(net.n), net, o, selection, own, each);
+    each_point(j, [&](std::size_t k, memory_block own) {
+        parameter_derivatives(at_point(out, k, block, net.p), x + k * size(net.n), net, o,
+                              selection, own);
     });
 }
 

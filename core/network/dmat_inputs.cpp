@@ -50,26 +50,33 @@ void form_shared(const shared& sh, const point_state& s, const view& net, const 
             sh.fuzzy_factor[i] = (2 * validity_power(s.validities[i], o)) / (o.fuzziness - 1);
 }
 
+// What the entries read at the point: the outputs y[p], the core's
+// intermediates and the shared factors.
+struct at_point {
+    const double* y;
+    const point_state& s;
+    const shared& sh;
+};
+
 // Entry (k, j) of the derivative matrix, from the core's intermediates.
-double input_derivative(int k, int j, const double* y, const point_state& s, const shared& sh,
-                        const view& net, const options& o)
+double input_derivative(int k, int j, const at_point& a, const view& net, const options& o)
 {
     const int n = net.n, p = net.p;
     double acc = 0.0;
     for (int i = 0; i < net.c; ++i) {
-        const double g = sh.g[matrix_offset(k, i, n)];
-        const double Y = s.local_outputs[matrix_offset(j, i, p)];
-        const double e = o.normalize != 0 ? Y - y[j] : Y;
-        const double w = s.validities[i];
+        const double g = a.sh.g[matrix_offset(k, i, n)];
+        const double Y = a.s.local_outputs[matrix_offset(j, i, p)];
+        const double e = o.normalize != 0 ? Y - a.y[j] : Y;
+        const double w = a.s.validities[i];
         const double slope = consequent_at(net.consequents, n, p, j, k, i);
         if (o.kind == validity::gaussian) {
             const double t = e * g;
             acc = acc + (slope - (t + t)) * w;
         } else if (o.kind == validity::fuzzy) {
-            acc = acc + (w * slope - (sh.fuzzy_factor[i] * e) * g);
+            acc = acc + (w * slope - (a.sh.fuzzy_factor[i] * e) * g);
         }
     }
-    return o.normalize != 0 ? acc / s.validity_sum : acc;
+    return o.normalize != 0 ? acc / a.s.validity_sum : acc;
 }
 
 }  // namespace
@@ -83,20 +90,21 @@ std::size_t input_derivatives_workspace_size(const view& net)
     return bytes_needed(w);
 }
 
-void input_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                       const options& o, void* memory, std::size_t bytes)
+void input_derivatives(const derivative_out& out, const double* x, const view& net,
+                       const options& o, memory_block m)
 {
-    workspace w = memory_workspace(memory, bytes);
+    workspace w = memory_workspace(m.at, m.bytes);
     double* y_own;
     shared sh;
     point_state s = lay_out(&w, net, &y_own, &sh);
-    if (!y) y = y_own;
+    double* y = out.y ? out.y : y_own;
 
     evaluate_point(y, &s, x, net, o);
     if (o.kind != validity::distance) form_shared(sh, s, net, o);
+    const at_point a{y, s, sh};
     for (int j = 0; j < net.p; ++j)
         for (int k = 0; k < net.n; ++k)
-            derivatives[matrix_offset(k, j, net.n)] = input_derivative(k, j, y, s, sh, net, o);
+            out.derivatives[matrix_offset(k, j, net.n)] = input_derivative(k, j, a, net, o);
 }
 
 }  // namespace localmodels::network

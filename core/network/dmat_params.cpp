@@ -136,19 +136,19 @@ std::size_t parameter_derivatives_workspace_size(const view& net)
     return bytes_needed(w);
 }
 
-void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                           const options& o, unsigned selection, void* memory, std::size_t bytes)
+void parameter_derivatives(const derivative_out& out, const double* x, const view& net,
+                           const options& o, unsigned selection, memory_block m)
 {
-    workspace w = memory_workspace(memory, bytes);
+    workspace w = memory_workspace(m.at, m.bytes);
     double* y_own;
     shared sh;
     point_state s = lay_out(&w, net, &y_own, &sh);
-    if (!y) y = y_own;
+    double* y = out.y ? out.y : y_own;
 
     evaluate_point(y, &s, x, net, o);
     fill_distance_sensitivities(sh.G, y, s, net, o);
     form_shared(sh, x, s, net, o, selection);
-    double* row = derivatives;
+    double* row = out.derivatives;
     for (int j = 0; j < net.p; ++j) row = write_column(row, j, sh, s, net, selection);
 }
 

@@ -45,19 +45,19 @@ int simulate_threads_for(const view& net, int first, int last, int asked)
     return threads::count_for(static_cast<std::size_t>(last - first), cost, asked);
 }
 
-void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
-              const threads::plan& r, void* memory, std::size_t bytes)
+void simulate(double* out, const double* x, const view& net, const options& o,
+              const threads::job& j)
 {
     // Fewer points than two of the narrowest vectors go one at a time.
-    const simd::level level = last - first >= 4 ? r.level : simd::level::scalar;
-    const std::size_t each = bytes / static_cast<std::size_t>(r.threads);
-    threads::run(r.threads, static_cast<std::size_t>(first), static_cast<std::size_t>(last),
+    const simd::level level = j.last - j.first >= 4 ? j.r.level : simd::level::scalar;
+    const std::size_t each = j.bytes / static_cast<std::size_t>(j.r.threads);
+    threads::run(j.r.threads, static_cast<std::size_t>(j.first), static_cast<std::size_t>(j.last),
                  [&](int t, std::size_t begin, std::size_t end) {
-                     workspace w = memory_workspace(threads::share(memory, each, t), each);
+                     workspace w = memory_workspace(threads::share(j.memory, each, t), each);
                      const int b = static_cast<int>(begin), e = static_cast<int>(end);
                      scratch s = lay_out(&w, net, level != simd::level::scalar && e - b >= 4);
-                     for (int k = detail::simulate_lanes(level, out, x, net, o, s.lanes, b, e);
-                          k < e; ++k)
+                     const detail::lane_setup a{net, o, s.lanes};
+                     for (int k = detail::simulate_lanes(level, out, x, a, b, e); k < e; ++k)
                          evaluate_point(out + detail::matrix_offset(0, k, net.p), &s.point,
                                         x + detail::matrix_offset(0, k, net.n), net, o);
                  });

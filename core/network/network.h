@@ -84,24 +84,31 @@ struct point_state {
 void evaluate_point(double* y, point_state* s, const double* x, const view& net, const options& o);
 
 // netsim: column t of out (p-by-N) the output at the point x[t*n … t*n+n-1],
-// for t in [first, last). `memory` holds r.threads workspaces of
+// for t in [j.first, j.last). j.memory holds j.r.threads workspaces of
 // simulate_workspace_size(net) bytes each; simulate_threads_for gives the
 // threads worth running (threads::count_for). Vectors of points run at
-// r.level.
+// j.r.level.
 std::size_t simulate_workspace_size(const view& net);
 std::size_t simulate_memory_size(const view& net, int threads);  // r.threads workspaces
 int simulate_threads_for(const view& net, int first, int last,
                          int asked = threads::from_environment);
-void simulate(double* out, const double* x, const view& net, const options& o, int first, int last,
-              const threads::plan& r, void* memory, std::size_t bytes);
+void simulate(double* out, const double* x, const view& net, const options& o,
+              const threads::job& j);
 
-// dmat_inputs: derivatives[n*p], entry (k, j) at k + j*n the derivative of
-// output j with respect to input k, at x[n]; and the outputs y[p] unless y
-// is null. Exact for symmetric norm matrices and the Gaussian or fuzzy
+// Where a derivative plug-in writes: the derivative blocks, and the outputs
+// unless y is null.
+struct derivative_out {
+    double* derivatives;
+    double* y;
+};
+
+// dmat_inputs: out.derivatives[n*p], entry (k, j) at k + j*n the derivative
+// of output j with respect to input k, at x[n]; and the outputs out.y[p]
+// unless out.y is null. Exact for symmetric norm matrices and the Gaussian or fuzzy
 // validity; zero for the raw distance.
 std::size_t input_derivatives_workspace_size(const view& net);
-void input_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                       const options& o, void* memory, std::size_t bytes);
+void input_derivatives(const derivative_out& out, const double* x, const view& net,
+                       const options& o, memory_block m);
 
 // Bits of the parameter selection of dmat_params.
 enum : unsigned {
@@ -114,33 +121,31 @@ enum : unsigned {
 // Number of rows of the derivative matrix for a selection, in 64 bits.
 std::int64_t selected_rows(int n, int p, int c, unsigned selection);
 
-// dmat_params: derivatives[R*p], column j the derivatives of output j with
-// respect to the selected parameters (blocks centres, norm matrices,
+// dmat_params: out.derivatives[R*p], column j the derivatives of output j
+// with respect to the selected parameters (blocks centres, norm matrices,
 // consequents, each in the storage order of its array), at x[n]; and the
-// outputs y[p] unless y is null. R = selected_rows(…) must be positive: with
+// outputs out.y[p] unless out.y is null. R = selected_rows(…) must be positive: with
 // nothing selected, the plug-in computes nothing at all.
 std::size_t parameter_derivatives_workspace_size(const view& net);
-void parameter_derivatives(double* derivatives, double* y, const double* x, const view& net,
-                           const options& o, unsigned selection, void* memory, std::size_t bytes);
+void parameter_derivatives(const derivative_out& out, const double* x, const view& net,
+                           const options& o, unsigned selection, memory_block m);
 
-// Both derivatives at the points [first, last) of x (n-by-N), each point t
-// computed by the one-point call above, bit for bit: its block of
+// Both derivatives at the points [j.first, j.last) of x (n-by-N), each
+// point t computed by the one-point call above, bit for bit: its block of
 // derivatives at t*n*p (inputs) or t*R*p (parameters, R = selected_rows(…),
-// which must be positive), its outputs at y + t*p unless y is null. The
-// derivative blocks must be zero-filled (offset rows left unselected stay
-// 0). `memory` holds r.threads workspaces of the one-point call's size;
+// which must be positive), its outputs at out.y + t*p unless out.y is null.
+// The derivative blocks must be zero-filled (offset rows left unselected
+// stay 0). j.memory holds j.r.threads workspaces of the one-point call's size;
 // derivatives_threads_for gives the threads worth running, and the
 // *_memory_size calls the bytes of `memory` for that many.
 int derivatives_threads_for(const view& net, std::int64_t rows, int first, int last,
                             int asked = threads::from_environment);
 std::size_t input_derivatives_memory_size(const view& net, int threads);
 std::size_t parameter_derivatives_memory_size(const view& net, int threads);
-void input_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
-                          const options& o, int first, int last, const threads::plan& r,
-                          void* memory, std::size_t bytes);
-void parameter_derivatives_at(double* derivatives, double* y, const double* x, const view& net,
-                              const options& o, unsigned selection, int first, int last,
-                              const threads::plan& r, void* memory, std::size_t bytes);
+void input_derivatives_at(const derivative_out& out, const double* x, const view& net,
+                          const options& o, const threads::job& j);
+void parameter_derivatives_at(const derivative_out& out, const double* x, const view& net,
+                              const options& o, unsigned selection, const threads::job& j);
 
 namespace detail {
 
@@ -179,11 +184,19 @@ struct lane_scratch {
 };
 lane_scratch take_lane_scratch(workspace* w, const view& net);
 
+// What every pass of netsim's lanes reads beside the points: the network,
+// its options and the scratch.
+struct lane_setup {
+    const view& net;
+    const options& o;
+    const lane_scratch& s;
+};
+
 // netsim's points from `begin` on, two vectors of them at a time at
 // `level`, bit for bit as evaluate_point; returns the first point left over
 // (fewer than two vectors' worth, or all of them at the scalar level).
-int simulate_lanes(simd::level level, double* out, const double* x, const view& net,
-                   const options& o, const lane_scratch& s, int begin, int end);
+int simulate_lanes(simd::level level, double* out, const double* x, const lane_setup& a, int begin,
+                   int end);
 
 }  // namespace detail
 

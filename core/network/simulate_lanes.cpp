@@ -15,6 +15,7 @@
 namespace localmodels::network {
 
 using detail::lane_scratch;
+using detail::lane_setup;
 using detail::matrix_offset;
 
 namespace {
@@ -95,8 +96,10 @@ __attribute__((always_inline)) inline void validities(vec<L>* w, const vec<L>* a
 template <int L, int N>
 __attribute__((always_inline)) inline void output(vec<L>* y, int j, const vec<L>* sum,
                                                   const vec<L>* w, const vec<L>* xs,
-                                                  const view& net, const options& o)
+                                                  const lane_setup& a)
 {
+    const view& net = a.net;
+    const options& o = a.o;
     const int n = N > 0 ? N : net.n, p = net.p;
     const std::size_t page = static_cast<std::size_t>(p) * (static_cast<std::size_t>(n) + 1);
     vec<L> y0 = {}, y1 = {};
@@ -121,9 +124,12 @@ __attribute__((always_inline)) inline void output(vec<L>* y, int j, const vec<L>
 
 // Points t … t + 2L - 1: columns t … t + 2L - 1 of x and of out.
 template <int L, int N>
-__attribute__((always_inline)) inline void points(double* out, const double* x, const view& net,
-                                                  const options& o, const lane_scratch& s, int t)
+__attribute__((always_inline)) inline void points(double* out, const double* x, const lane_setup& a,
+                                                  int t)
 {
+    const view& net = a.net;
+    const options& o = a.o;
+    const lane_scratch& s = a.s;
     vec<L>* xs = reinterpret_cast<vec<L>*>(s.x);
     vec<L>* args = reinterpret_cast<vec<L>*>(s.args);
     vec<L>* w = reinterpret_cast<vec<L>*>(s.w);
@@ -145,58 +151,53 @@ __attribute__((always_inline)) inline void points(double* out, const double* x, 
     }
     for (int j = 0; j < net.p; ++j) {
         vec<L> y[2];
-        output<L, N>(y, j, sum, w, xs, net, o);
+        output<L, N>(y, j, sum, w, xs, a);
         for (int l = 0; l < 2 * L; ++l) out[matrix_offset(j, t + l, net.p)] = y[l / L][l % L];
     }
 }
 
 template <int L, int N>
-__attribute__((always_inline)) inline int run_n(double* out, const double* x, const view& net,
-                                                const options& o, const lane_scratch& s, int begin,
-                                                int end)
+__attribute__((always_inline)) inline int run_n(double* out, const double* x, const lane_setup& a,
+                                                int begin, int end)
 {
     int t = begin;
-    for (; end - t >= 2 * L; t += 2 * L) points<L, N>(out, x, net, o, s, t);
+    for (; end - t >= 2 * L; t += 2 * L) points<L, N>(out, x, a, t);
     return t;
 }
 
 // The common small input counts get kernels of their own.
 template <int L>
-__attribute__((always_inline)) inline int run(double* out, const double* x, const view& net,
-                                              const options& o, const lane_scratch& s, int begin,
-                                              int end)
+__attribute__((always_inline)) inline int run(double* out, const double* x, const lane_setup& a,
+                                              int begin, int end)
 {
-    switch (net.n) {
-        case 1: return run_n<L, 1>(out, x, net, o, s, begin, end);
-        case 2: return run_n<L, 2>(out, x, net, o, s, begin, end);
-        case 3: return run_n<L, 3>(out, x, net, o, s, begin, end);
-        case 4: return run_n<L, 4>(out, x, net, o, s, begin, end);
-        default: return run_n<L, 0>(out, x, net, o, s, begin, end);
+    switch (a.net.n) {
+        case 1: return run_n<L, 1>(out, x, a, begin, end);
+        case 2: return run_n<L, 2>(out, x, a, begin, end);
+        case 3: return run_n<L, 3>(out, x, a, begin, end);
+        case 4: return run_n<L, 4>(out, x, a, begin, end);
+        default: return run_n<L, 0>(out, x, a, begin, end);
     }
 }
 
 // SSE2 on x86-64 and NEON on aarch64 are the baselines: no target needed.
-int run2(double* out, const double* x, const view& net, const options& o, const lane_scratch& s,
-         int begin, int end)
+int run2(double* out, const double* x, const lane_setup& a, int begin, int end)
 {
-    return run<2>(out, x, net, o, s, begin, end);
+    return run<2>(out, x, a, begin, end);
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) int run4(double* out, const double* x, const view& net,
-                                         const options& o, const lane_scratch& s, int begin,
-                                         int end)
+__attribute__((target("avx2"))) int run4(double* out, const double* x, const lane_setup& a,
+                                         int begin, int end)
 {
-    return run<4>(out, x, net, o, s, begin, end);
+    return run<4>(out, x, a, begin, end);
 }
 
 // The same kernel at eight lanes; not run on the development machine,
 // which has no AVX-512.
-__attribute__((target("avx512f"))) int run8(double* out, const double* x, const view& net,
-                                            const options& o, const lane_scratch& s, int begin,
-                                            int end)
+__attribute__((target("avx512f"))) int run8(double* out, const double* x, const lane_setup& a,
+                                            int begin, int end)
 {
-    return run<8>(out, x, net, o, s, begin, end);
+    return run<8>(out, x, a, begin, end);
 }
 #endif
 
@@ -213,14 +214,14 @@ lane_scratch detail::take_lane_scratch(workspace* w, const view& net)
     return s;
 }
 
-int detail::simulate_lanes(simd::level level, double* out, const double* x, const view& net,
-                           const options& o, const lane_scratch& s, int begin, int end)
+int detail::simulate_lanes(simd::level level, double* out, const double* x, const lane_setup& a,
+                           int begin, int end)
 {
     switch (lane_count(level)) {
-        case 2: return run2(out, x, net, o, s, begin, end);
+        case 2: return run2(out, x, a, begin, end);
 #if defined(__x86_64__)
-        case 4: return run4(out, x, net, o, s, begin, end);
-        case 8: return run8(out, x, net, o, s, begin, end);
+        case 4: return run4(out, x, a, begin, end);
+        case 8: return run8(out, x, a, begin, end);
 #endif
         default: return begin;
     }

@@ -52,8 +52,8 @@ void jacobian(const refine_scratch& r, const network::view& net, const problem& 
         void* memory = r.memory + sz(t) * r.each;
         for (std::size_t k = b; k < e; ++k) {
             double* yk = y + k * sz(pr.p);
-            network::parameter_derivatives(d, yk, pr.x + k * sz(pr.n), net, trained_options(),
-                                           all_parameters, memory, r.each);
+            network::parameter_derivatives({d, yk}, pr.x + k * sz(pr.n), net, trained_options(),
+                                           all_parameters, {memory, r.each});
             for (int j = 0; j < pr.p; ++j) {
                 yk[j] = pr.y[k * sz(pr.p) + sz(j)] - yk[j];
                 for (int q = 0; q < count; ++q)

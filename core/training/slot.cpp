@@ -107,7 +107,7 @@ double network_sse(const network::view& net, const double* x, const double* y, i
 
 void fit_slot(slot* sl, const problem& pr, const settings& s)
 {
-    cells_to_network(sl->centres, sl->norm_matrices, sl->lower, sl->upper, pr.n, sl->c, s);
+    cells_to_network(sl->centres, sl->norm_matrices, cells{sl->lower, sl->upper, pr.n, sl->c}, s);
     validities(sl, pr);
     for (int i = 0; i < sl->c; ++i) {
         fit_local(sl->theta, sl->phi + sz(i) * sz(pr.N), pr, s, sl->scratch);
@@ -140,9 +140,10 @@ void copy_slot(slot* to, const slot& from, const problem& pr)
     to->criterion = from.criterion;
 }
 
-void cells_to_network(double* centres, double* norm_matrices, const double* lower,
-                      const double* upper, int n, int c, const settings& s)
+void cells_to_network(double* centres, double* norm_matrices, const cells& cs, const settings& s)
 {
+    const double *lower = cs.lower, *upper = cs.upper;
+    const int n = cs.n, c = cs.c;
     const std::size_t nn = sz(n) * sz(n);
     std::memset(norm_matrices, 0, nn * sz(c) * sizeof(double));
     for (int i = 0; i < c; ++i) {

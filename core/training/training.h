@@ -90,11 +90,17 @@ void train(result* r, const problem& pr, const settings& s, void* memory, std::s
 
 // --- The steps, for tests -------------------------------------------------------
 
-// The network of c cells (lower, upper n-by-c): centres at the cells'
-// middles, norm matrices diag(1 / (2 sigma_k^2)), sigma_k = width_factor *
-// extent_k, on the partition inputs (zero rows and columns elsewhere).
-void cells_to_network(double* centres, double* norm_matrices, const double* lower,
-                      const double* upper, int n, int c, const settings& s);
+// c axis-parallel cells in n inputs: their corners lower and upper, n-by-c.
+struct cells {
+    const double* lower;
+    const double* upper;
+    int n, c;
+};
+
+// The network of the cells: centres at the cells' middles, norm matrices
+// diag(1 / (2 sigma_k^2)), sigma_k = width_factor * extent_k, on the
+// partition inputs (zero rows and columns elsewhere).
+void cells_to_network(double* centres, double* norm_matrices, const cells& cs, const settings& s);
 
 // Weighted least squares of one local model: theta (p-by-(n_reg+1), the
 // regression inputs then the offset) minimising

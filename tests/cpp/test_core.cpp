@@ -57,13 +57,13 @@ TEST(Core, NetworkWorkedExamples)
     const double x = 0.5;
     double y = 0;
     exact_block ws(net::simulate_workspace_size(e.view()));
-    net::simulate(&y, &x, e.view(), e.options(), 0, 1, 1, ws.memory.get(), ws.bytes);
+    net::simulate(&y, &x, e.view(), e.options(), {0, 1, 1, ws.memory.get(), ws.bytes});
     EXPECT_EQ(y, 2.7500000000000004);
 
     // Equal validities w: the slope is (1 + 2.25) w + 2.25 w over 2w.
     double dx = 0, y2 = 0;
     exact_block wi(net::input_derivatives_workspace_size(e.view()));
-    net::input_derivatives(&dx, &y2, &x, e.view(), e.options(), wi.memory.get(), wi.bytes);
+    net::input_derivatives({&dx, &y2}, &x, e.view(), e.options(), {wi.memory.get(), wi.bytes});
     EXPECT_NEAR(dx, 2.75, 1e-15);
     EXPECT_EQ(y2, y);
 
@@ -71,8 +71,8 @@ TEST(Core, NetworkWorkedExamples)
     std::vector<double> dp(8);
     exact_block wp(net::parameter_derivatives_workspace_size(e.view()));
     ASSERT_EQ(net::selected_rows(1, 1, 2, 15), 8);
-    net::parameter_derivatives(dp.data(), nullptr, &x, e.view(), e.options(), 15, wp.memory.get(),
-                               wp.bytes);
+    net::parameter_derivatives({dp.data(), nullptr}, &x, e.view(), e.options(), 15,
+                               {wp.memory.get(), wp.bytes});
     for (int i : {4, 6}) EXPECT_NEAR(dp[i], 0.25, 1e-15);
     for (int i : {5, 7}) EXPECT_NEAR(dp[i], 0.5, 1e-15);
 }
@@ -84,7 +84,7 @@ TEST(Core, GridvalWorkedExample)
     gv::problem p{queries, table, {b1, b2}, {3, 2}, 2, 3};
     double out[3];
     exact_block ws(gv::workspace_size(p));
-    gv::interpolate(out, p, 0, 3, 1, ws.memory.get(), ws.bytes);
+    gv::interpolate(out, p, {0, 3, 1, ws.memory.get(), ws.bytes});
     EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{32.5, 40, 30}));
 }
 
@@ -128,17 +128,17 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
                 std::vector<double> out(static_cast<std::size_t>(p) * 4 + 1);
                 exact_block a(net::simulate_workspace_size(s.v));
                 std::vector<double> x4(static_cast<std::size_t>(n) * 4 + 1, 0.2);
-                net::simulate(out.data(), x4.data(), s.v, o, 0, 4, 1, a.memory.get(), a.bytes);
+                net::simulate(out.data(), x4.data(), s.v, o, {0, 4, 1, a.memory.get(), a.bytes});
                 std::vector<double> d(static_cast<std::size_t>(n) * p + 1);
                 exact_block b(net::input_derivatives_workspace_size(s.v));
-                net::input_derivatives(d.data(), nullptr, s.x.data(), s.v, o, b.memory.get(),
-                                       b.bytes);
+                net::input_derivatives({d.data(), nullptr}, s.x.data(), s.v, o,
+                                       {b.memory.get(), b.bytes});
                 const std::int64_t rows = net::selected_rows(n, p, c, 15);
                 std::vector<double> dp(static_cast<std::size_t>(rows) * p + 1);
                 exact_block e(net::parameter_derivatives_workspace_size(s.v));
                 if (rows > 0)
-                    net::parameter_derivatives(dp.data(), nullptr, s.x.data(), s.v, o, 15,
-                                               e.memory.get(), e.bytes);
+                    net::parameter_derivatives({dp.data(), nullptr}, s.x.data(), s.v, o, 15,
+                                               {e.memory.get(), e.bytes});
             }
 
     for (int d = 1; d <= 4; ++d) {
@@ -147,7 +147,7 @@ TEST(Core, WorkersStayInsideTheWorkspaceTheyReport)
         for (int k = 0; k < d; ++k) p.breakpoints[k] = b.data(), p.counts[k] = 3;
         double out[3];
         exact_block ws(gv::workspace_size(p));
-        gv::interpolate(out, p, 0, 3, 1, ws.memory.get(), ws.bytes);
+        gv::interpolate(out, p, {0, 3, 1, ws.memory.get(), ws.bytes});
         EXPECT_EQ(out[0], 1.0);
     }
 
@@ -194,15 +194,15 @@ TEST(Core, BatchWorkersStayInsideTheMemorySizedForTheirThreads)
     for (int threads = 1; threads <= 3; ++threads) {
         std::vector<double> out(2 * N), y(2 * N), dx(3 * 2 * N, 0.0), dp(R * 2 * N, 0.0), v(N);
         exact_block a(net::simulate_memory_size(s.v, threads));
-        net::simulate(out.data(), x.data(), s.v, o, 0, N, threads, a.memory.get(), a.bytes);
+        net::simulate(out.data(), x.data(), s.v, o, {0, N, threads, a.memory.get(), a.bytes});
         exact_block bi(net::input_derivatives_memory_size(s.v, threads));
-        net::input_derivatives_at(dx.data(), y.data(), x.data(), s.v, o, 0, N, threads,
-                                  bi.memory.get(), bi.bytes);
+        net::input_derivatives_at({dx.data(), y.data()}, x.data(), s.v, o,
+                                  {0, N, threads, bi.memory.get(), bi.bytes});
         exact_block bp(net::parameter_derivatives_memory_size(s.v, threads));
-        net::parameter_derivatives_at(dp.data(), nullptr, x.data(), s.v, o, 15, 0, N, threads,
-                                      bp.memory.get(), bp.bytes);
+        net::parameter_derivatives_at({dp.data(), nullptr}, x.data(), s.v, o, 15,
+                                      {0, N, threads, bp.memory.get(), bp.bytes});
         exact_block bg(gv::memory_size(g, threads));
-        gv::interpolate(v.data(), g, 0, N, threads, bg.memory.get(), bg.bytes);
+        gv::interpolate(v.data(), g, {0, N, threads, bg.memory.get(), bg.bytes});
         std::vector<double> all = out;
         for (const std::vector<double>* part : {&y, &dx, &dp, &v})
             all.insert(all.end(), part->begin(), part->end());

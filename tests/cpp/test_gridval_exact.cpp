@@ -114,11 +114,11 @@ std::vector<double> run(const gv::problem& p, int threads, bool split)
     std::vector<double> out(p.N, -1.0);
     std::vector<unsigned char> memory(gv::memory_size(p, threads));
     if (!split) {
-        gv::interpolate(out.data(), p, 0, p.N, threads, memory.data(), memory.size());
+        gv::interpolate(out.data(), p, {0, p.N, threads, memory.data(), memory.size()});
     } else {
         const int middle = p.N / 3;
-        gv::interpolate(out.data(), p, 0, middle, threads, memory.data(), memory.size());
-        gv::interpolate(out.data(), p, middle, p.N, threads, memory.data(), memory.size());
+        gv::interpolate(out.data(), p, {0, middle, threads, memory.data(), memory.size()});
+        gv::interpolate(out.data(), p, {middle, p.N, threads, memory.data(), memory.size()});
     }
     return out;
 }

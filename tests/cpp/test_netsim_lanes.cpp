@@ -68,10 +68,11 @@ std::vector<double> run(const network_problem& t, int threads, bool split)
     const net::view v{a.C.data(), a.A.data(), a.T.data(), a.n, a.p, a.c};
     const net::options o{a.normalize, net::validity_of_type(a.type), a.m};
     std::vector<double> out(static_cast<std::size_t>(a.p) * t.N, -1.0);
-    std::vector<unsigned char> memory(net::simulate_workspace_size(v) * threads);
+    std::vector<unsigned char> memory(net::simulate_memory_size(v, threads));
     const int middle = split ? t.N / 3 : t.N;
-    net::simulate(out.data(), t.X.data(), v, o, 0, middle, threads, memory.data(), memory.size());
-    net::simulate(out.data(), t.X.data(), v, o, middle, t.N, threads, memory.data(), memory.size());
+    net::simulate(out.data(), t.X.data(), v, o, {0, middle, threads, memory.data(), memory.size()});
+    net::simulate(out.data(), t.X.data(), v, o,
+                  {middle, t.N, threads, memory.data(), memory.size()});
     return out;
 }
 

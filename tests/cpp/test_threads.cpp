@@ -122,16 +122,16 @@ TEST(Threads, BatchedDerivativesAreTheOnePointCalls)
         std::vector<unsigned char> ws(net::parameter_derivatives_workspace_size(v));
         for (int t = 0; t < N; ++t) {
             std::vector<double> d(R * p, 0.0), y(p, 0.0);
-            net::parameter_derivatives(d.data(), y.data(), X.data() + t * n, v, o, selection,
-                                       ws.data(), ws.size());
+            net::parameter_derivatives({d.data(), y.data()}, X.data() + t * n, v, o, selection,
+                                       {ws.data(), ws.size()});
             one_point.insert(one_point.end(), d.begin(), d.end());
         }
         expect_same_for_every_split(N, [&](const ranges& rs, int threads) {
             std::vector<double> out(R * p * N, 0.0), y(static_cast<std::size_t>(p) * N);
             std::vector<unsigned char> mem(net::parameter_derivatives_memory_size(v, threads));
             for (auto r : rs)
-                net::parameter_derivatives_at(out.data(), y.data(), X.data(), v, o, selection,
-                                              r.first, r.second, threads, mem.data(), mem.size());
+                net::parameter_derivatives_at({out.data(), y.data()}, X.data(), v, o, selection,
+                                              {r.first, r.second, threads, mem.data(), mem.size()});
             EXPECT_TRUE(same_bits(out, one_point));
             return out;
         });
@@ -153,8 +153,8 @@ TEST(Threads, NetsimGivesTheSameBitsForAnyThreadsAndRanges)
             std::vector<double> out(static_cast<std::size_t>(p) * N, -1.0);
             std::vector<unsigned char> ws(net::simulate_memory_size(v, threads));
             for (auto r : rs)
-                net::simulate(out.data(), X.data(), v, o, r.first, r.second, threads, ws.data(),
-                              ws.size());
+                net::simulate(out.data(), X.data(), v, o,
+                              {r.first, r.second, threads, ws.data(), ws.size()});
             return out;
         });
     }
@@ -171,7 +171,7 @@ TEST(Threads, GridvalGivesTheSameBitsForAnyThreadsAndRanges)
             std::vector<double> out(N, -1.0);
             std::vector<unsigned char> ws(gv::memory_size(p, threads));
             for (auto r : rs)
-                gv::interpolate(out.data(), p, r.first, r.second, threads, ws.data(), ws.size());
+                gv::interpolate(out.data(), p, {r.first, r.second, threads, ws.data(), ws.size()});
             return out;
         });
     }
@@ -390,7 +390,7 @@ TEST(Chunks, TheEnvironmentChangedDuringACallChangesNoWorkspaceAndNoBit)
     const std::size_t each = net::simulate_workspace_size(v);
     std::vector<unsigned char> one(each);
     std::vector<double> whole(static_cast<std::size_t>(p) * N), chunked(whole.size());
-    net::simulate(whole.data(), X.data(), v, o, 0, N, 1, one.data(), one.size());
+    net::simulate(whole.data(), X.data(), v, o, {0, N, 1, one.data(), one.size()});
 
     ::setenv("LOCALMODELS_THREADS", "1", 1);
     const th::plan r(1);
@@ -403,8 +403,9 @@ TEST(Chunks, TheEnvironmentChangedDuringACallChangesNoWorkspaceAndNoBit)
         [&](int first, int last, const th::plan& part) {
             EXPECT_LE(part.threads, r.threads);
             EXPECT_EQ(part.level, r.level);
-            net::simulate(chunked.data(), X.data(), v, o, first, last, part, memory.data(),
-                          net::simulate_memory_size(v, part.threads));
+            net::simulate(
+                chunked.data(), X.data(), v, o,
+                {first, last, part, memory.data(), net::simulate_memory_size(v, part.threads)});
         },
         ch::plain_end{N},
         [&] {

@@ -96,7 +96,7 @@ std::vector<double> netsim(const net::view& v, const double* x, int N)
 {
     std::vector<double> out(static_cast<std::size_t>(v.p) * N);
     std::vector<unsigned char> memory(net::simulate_workspace_size(v));
-    net::simulate(out.data(), x, v, tr::trained_options(), 0, N, 1, memory.data(), memory.size());
+    net::simulate(out.data(), x, v, tr::trained_options(), {0, N, 1, memory.data(), memory.size()});
     return out;
 }
 
@@ -505,7 +505,7 @@ struct check_case {
         ck::train_call a;
         int part[8], reg[8];
         const localmodels::error e = ck::check_lmn_train(
-            {nlhs, static_cast<int>(in.size()), in.data()}, fields, present, base, part, reg, &a);
+            {nlhs, static_cast<int>(in.size()), in.data()}, {fields, present, base, part, reg}, &a);
         return e.id;
     }
 };
@@ -521,7 +521,7 @@ TEST(TrainChecks, AcceptsAWellFormedCall)
     EXPECT_EQ(k.id(), "");
     ck::train_call a;
     int part[2], reg[2];
-    ck::check_lmn_train({4, 2, k.in.data()}, k.fields, k.present, 1, part, reg, &a);
+    ck::check_lmn_train({4, 2, k.in.data()}, {k.fields, k.present, 1, part, reg}, &a);
     EXPECT_EQ(a.settings.max_models, 2);
     EXPECT_EQ(part[0], 1);
     EXPECT_EQ(part[1], 0);

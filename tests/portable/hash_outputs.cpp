@@ -447,7 +447,7 @@ void gridval_case(int index)
     const auto run = [&](int threads) {
         vec out(N);
         std::vector<unsigned char> ws(gv::memory_size(p, threads));
-        gv::interpolate(out.data(), p, 0, N, threads, ws.data(), ws.size());
+        gv::interpolate(out.data(), p, {0, N, threads, ws.data(), ws.size()});
         return out;
     };
     const vec out = run(1);
@@ -519,7 +519,7 @@ void netsim_case(int index)
     const auto run = [&](int threads) {
         vec out(static_cast<std::size_t>(w.v.p) * N);
         std::vector<unsigned char> ws(net::simulate_memory_size(w.v, threads));
-        net::simulate(out.data(), x.data(), w.v, w.o, 0, N, threads, ws.data(), ws.size());
+        net::simulate(out.data(), x.data(), w.v, w.o, {0, N, threads, ws.data(), ws.size()});
         return out;
     };
     const vec out = run(1);
@@ -537,8 +537,8 @@ void dmat_inputs_case(int index)
     sink s{network_line(w, l_dmat_inputs, l_dmat_inputs_exp_pow), index, 0};
     vec out(static_cast<std::size_t>(w.v.n) * w.v.p + w.v.p);
     std::vector<unsigned char> ws(net::input_derivatives_workspace_size(w.v));
-    net::input_derivatives(out.data(), out.data() + w.v.n * w.v.p, x.data(), w.v, w.o, ws.data(),
-                           ws.size());
+    net::input_derivatives({out.data(), out.data() + w.v.n * w.v.p}, x.data(), w.v, w.o,
+                           {ws.data(), ws.size()});
     emit(&s, out.data(), out.size());
 }
 
@@ -557,8 +557,8 @@ void dmat_params_case(int index)
     if (R == 0) return;  // the plug-in computes nothing
     vec out(static_cast<std::size_t>(R) * w.v.p + w.v.p);
     std::vector<unsigned char> ws(net::parameter_derivatives_workspace_size(w.v));
-    net::parameter_derivatives(out.data(), out.data() + R * w.v.p, x.data(), w.v, w.o, selection,
-                               ws.data(), ws.size());
+    net::parameter_derivatives({out.data(), out.data() + R * w.v.p}, x.data(), w.v, w.o, selection,
+                               {ws.data(), ws.size()});
     emit(&s, out.data(), out.size());
 }
 

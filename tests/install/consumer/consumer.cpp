@@ -12,7 +12,7 @@ int main()
     const gv::problem p{queries, table, {b1, b2}, {3, 2}, 2, 3};
     std::vector<unsigned char> workspace(gv::workspace_size(p));
     double out[3];
-    gv::interpolate(out, p, 0, 3, 1, workspace.data(), workspace.size());
+    gv::interpolate(out, p, {0, 3, 1, workspace.data(), workspace.size()});
     std::printf("%g %g %g\n", out[0], out[1], out[2]);
     return out[0] == 32.5 && out[1] == 40 && out[2] == 30 ? 0 : 1;
 }
