@@ -45,12 +45,6 @@ inline std::size_t per_thread(std::size_t each, int threads)
     return each * static_cast<std::size_t>(threads);
 }
 
-// The caller's memory of one workspace: `bytes` bytes at `at`.
-struct memory_block {
-    void* at;
-    std::size_t bytes;
-};
-
 // The caller's `size` bytes at `memory`, from its first aligned byte on.
 inline workspace memory_workspace(void* memory, std::size_t size)
 {
