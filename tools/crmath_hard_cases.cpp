@@ -1,6 +1,7 @@
 // Finds arguments of exp, pow and log whose results lie within 2^-18 units in
 // the last place of a rounding boundary (a midpoint between two doubles),
-// (and of exp's subnormal results, in units of 2^-1074), by GNU MPFR at 256 bits, for the list in tests/cpp/crmath_cases.h:
+// and of exp whose subnormal results lie within 2^-18 of one in units of
+// 2^-1074, by GNU MPFR at 256 bits, for the list in tests/cpp/crmath_cases.h:
 //   g++ -O2 tools/crmath_hard_cases.cpp -lmpfr -lgmp -o hard && ./hard
 // Such arguments defeat the fast paths' rounding test and so exercise the
 // fixed-point path; the ranges are those the network plug-ins use.

@@ -202,4 +202,18 @@ LOCALMODELS_MATH_INLINE void log_eval(typename O::T x, typename O::T* lh, typena
     *ll = s2 + (a_l + tail);
 }
 
+// log x = lh + ll for x positive and finite, subnormals from log(x 2^64) -
+// 64 log 2 (the scalar functions' entry to log_eval).
+template <class O>
+LOCALMODELS_MATH_INLINE void log_positive(double x, double* lh, double* ll)
+{
+    const bool tiny = x < 0x1p-1022;
+    log_eval<O>(tiny ? x * 0x1p64 : x, lh, ll);
+    if (tiny) {
+        double s;
+        dd::two_sum(*lh, -64 * tables::ln2_split[0], lh, &s);
+        *ll = *ll + (s - 64 * tables::ln2_split[1]);
+    }
+}
+
 }  // namespace localmodels::math::fast

@@ -23,15 +23,8 @@ namespace {
 template <bool fused>
 LOCALMODELS_MATH_INLINE bool fast_log(double x, double* r)
 {
-    // log x for a subnormal x from log(x 2^64) - 64 log 2.
-    const bool tiny = x < 0x1p-1022;
     double lh, ll;
-    fast::log_eval<fast::scalar_ops_of<fused>>(tiny ? x * 0x1p64 : x, &lh, &ll);
-    if (tiny) {
-        double s;
-        dd::two_sum(lh, -64 * tables::ln2_split[0], &lh, &s);
-        ll = ll + (s - 64 * tables::ln2_split[1]);
-    }
+    fast::log_positive<fast::scalar_ops_of<fused>>(x, &lh, &ll);
     const bool near_one = x >= 0x1.ffp-1 && x < 0x1.01p0;
     const double err = near_one ? 0x1p-67 * (lh < 0 ? -lh : lh) : 0x1p-74;
     const double a = lh + (ll - err), b = lh + (ll + err);

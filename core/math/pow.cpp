@@ -110,15 +110,8 @@ template <bool fused>
 LOCALMODELS_MATH_INLINE bool fast_pow(double x, double y, double* r)
 {
     using O = fast::scalar_ops_of<fused>;
-    // log x for a subnormal x from log(x 2^64) - 64 log 2.
-    const bool tiny = x < 0x1p-1022;
     double lh, ll;
-    fast::log_eval<O>(tiny ? x * 0x1p64 : x, &lh, &ll);
-    if (tiny) {
-        double s;
-        dd::two_sum(lh, -64 * tables::ln2_split[0], &lh, &s);
-        ll = ll + (s - 64 * tables::ln2_split[1]);
-    }
+    fast::log_positive<O>(x, &lh, &ll);
     const double t = y * lh;
     if (t > 709.8 || t < -745.2) {
         *r = t > 0 ? HUGE_VAL : 0.0;

@@ -5,6 +5,7 @@
 #include "core/math/vectors.h"
 
 #include "core/math/exp_pow_lanes.h"
+#include "core/math/fast.h"
 
 namespace localmodels::math {
 
@@ -35,9 +36,9 @@ void pow2(double* w, const double* a, int count, double y)
     kernels<2, false>::pow(w, a, count, y);
 }
 
-// Two lanes with fused products: NEON always has them; on x86-64 they need
+// Two lanes with fused products: NEON always has them; on x86 they need
 // the FMA extension (VEX-encoded 128-bit instructions).
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(__i386__)
 #define LOCALMODELS_FMA2 __attribute__((target("fma")))
 #else
 #define LOCALMODELS_FMA2
@@ -94,13 +95,7 @@ __attribute__((target("avx512f"))) void pow8_fused(double* w, const double* a, i
 
 bool has_fma()
 {
-#if defined(__x86_64__)
-    return __builtin_cpu_supports("fma");
-#elif defined(__aarch64__)
-    return true;
-#else
-    return false;
-#endif
+    return fast::fused_products();
 }
 
 void exp_vectors(double* w, const double* a, int count, const lane_options& o)

@@ -26,12 +26,12 @@ struct shared {
     double* fuzzy_factor;
 };
 
-point_state lay_out(workspace* w, const view& net, double** y_own, shared* sh)
+shared lay_out(workspace* w, const view& net)
 {
-    point_state s = detail::take_point_state(w, net, y_own);
-    sh->g = take<double>(w, static_cast<std::size_t>(net.n) * static_cast<std::size_t>(net.c));
-    sh->fuzzy_factor = take<double>(w, static_cast<std::size_t>(net.c));
-    return s;
+    shared sh;
+    sh.g = take<double>(w, static_cast<std::size_t>(net.n) * static_cast<std::size_t>(net.c));
+    sh.fuzzy_factor = take<double>(w, static_cast<std::size_t>(net.c));
+    return sh;
 }
 
 void form_shared(const shared& sh, const point_state& s, const view& net, const options& o)
@@ -84,9 +84,8 @@ double input_derivative(int k, int j, const at_point& a, const view& net, const 
 std::size_t input_derivatives_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
-    double* y_own;  // the outputs, when the caller does not keep them
-    shared sh;
-    lay_out(&w, net, &y_own, &sh);
+    detail::take_evaluated_point(&w, net, nullptr);
+    lay_out(&w, net);
     return bytes_needed(w);
 }
 
@@ -94,14 +93,12 @@ void input_derivatives(const derivative_out& out, const double* x, const view& n
                        const options& o, memory_block m)
 {
     workspace w = memory_workspace(m.at, m.bytes);
-    double* y_own;
-    shared sh;
-    point_state s = lay_out(&w, net, &y_own, &sh);
-    double* y = out.y ? out.y : y_own;
+    detail::evaluated_point e = detail::take_evaluated_point(&w, net, out.y);
+    const shared sh = lay_out(&w, net);
 
-    evaluate_point(y, &s, x, net, o);
-    if (o.kind != validity::distance) form_shared(sh, s, net, o);
-    const at_point a{y, s, sh};
+    evaluate_point(e.y, &e.s, x, net, o);
+    if (o.kind != validity::distance) form_shared(sh, e.s, net, o);
+    const at_point a{e.y, e.s, sh};
     for (int j = 0; j < net.p; ++j)
         for (int k = 0; k < net.n; ++k)
             out.derivatives[matrix_offset(k, j, net.n)] = input_derivative(k, j, a, net, o);

@@ -113,16 +113,15 @@ double* write_column(double* row, int j, const shared& sh, const point_state& s,
     return row;
 }
 
-// The point state, the outputs when the caller does not keep them, and
-// what the columns share.
-point_state lay_out(workspace* w, const view& net, double** y_own, shared* sh)
+// What the columns share, after the evaluated point.
+shared lay_out(workspace* w, const view& net)
 {
     const std::size_t n = static_cast<std::size_t>(net.n), c = static_cast<std::size_t>(net.c);
-    point_state s = detail::take_point_state(w, net, y_own);
-    sh->G = take<double>(w, c * static_cast<std::size_t>(net.p));
-    sh->h = take<double>(w, n * c);
-    sh->consequent = take<double>(w, (n + 1) * c);
-    return s;
+    shared sh;
+    sh.G = take<double>(w, c * static_cast<std::size_t>(net.p));
+    sh.h = take<double>(w, n * c);
+    sh.consequent = take<double>(w, (n + 1) * c);
+    return sh;
 }
 
 }  // namespace
@@ -130,9 +129,8 @@ point_state lay_out(workspace* w, const view& net, double** y_own, shared* sh)
 std::size_t parameter_derivatives_workspace_size(const view& net)
 {
     workspace w = counting_workspace();
-    double* y_own;
-    shared sh;
-    lay_out(&w, net, &y_own, &sh);
+    detail::take_evaluated_point(&w, net, nullptr);
+    lay_out(&w, net);
     return bytes_needed(w);
 }
 
@@ -140,16 +138,14 @@ void parameter_derivatives(const derivative_out& out, const double* x, const vie
                            const options& o, unsigned selection, memory_block m)
 {
     workspace w = memory_workspace(m.at, m.bytes);
-    double* y_own;
-    shared sh;
-    point_state s = lay_out(&w, net, &y_own, &sh);
-    double* y = out.y ? out.y : y_own;
+    detail::evaluated_point e = detail::take_evaluated_point(&w, net, out.y);
+    const shared sh = lay_out(&w, net);
 
-    evaluate_point(y, &s, x, net, o);
-    fill_distance_sensitivities(sh.G, y, s, net, o);
-    form_shared(sh, x, s, net, o, selection);
+    evaluate_point(e.y, &e.s, x, net, o);
+    fill_distance_sensitivities(sh.G, e.y, e.s, net, o);
+    form_shared(sh, x, e.s, net, o, selection);
     double* row = out.derivatives;
-    for (int j = 0; j < net.p; ++j) row = write_column(row, j, sh, s, net, selection);
+    for (int j = 0; j < net.p; ++j) row = write_column(row, j, sh, e.s, net, selection);
 }
 
 }  // namespace localmodels::network

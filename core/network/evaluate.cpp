@@ -25,7 +25,9 @@ double norm_distance(const double* a, const double* d, int n)
     return w;
 }
 
-// w[i] = validity_at(w[i]) for every cluster, the choice made once.
+// w[i] = w(d) of d = w[i] for every cluster, the choice made once: exp(-d),
+// (d + 1e-100)^(-1/(m-1)), or d; exp and pow are the core's own, correctly
+// rounded, so every platform gives the same bits.
 void transform(double* w, int c, const options& o)
 {
     if (o.kind == validity::gaussian) {
@@ -87,6 +89,14 @@ point_state detail::take_point_state(workspace* w, const view& net, double** y)
     s.validity_sum = 0;
     if (y) *y = take<double>(w, net.p);
     return s;
+}
+
+detail::evaluated_point detail::take_evaluated_point(workspace* w, const view& net, double* y)
+{
+    double* own;
+    evaluated_point e{take_point_state(w, net, &own), y};
+    if (!e.y) e.y = own;
+    return e;
 }
 
 }  // namespace localmodels::network

@@ -52,17 +52,6 @@ struct options {
     double fuzziness;  // m of the fuzzy validity
 };
 
-// w(d): exp(-d), (d + 1e-100)^(-1/(m-1)), or d; exp and pow are the core's
-// own, correctly rounded, so every platform gives the same bits.
-inline double validity_at(double d, const options& o)
-{
-    switch (o.kind) {
-        case validity::gaussian: return math::exp(-d);
-        case validity::fuzzy: return math::pow(d + distance_floor, -1.0 / (o.fuzziness - 1.0));
-        default: return d;
-    }
-}
-
 // The power of w in -dw/dd: -dw/dd = w for the Gaussian and w^m / (m - 1)
 // for the fuzzy validity. The derivative plug-ins complete the chain rule
 // each in its own documented order; the raw distance has no such factor.
@@ -175,6 +164,15 @@ inline std::size_t matrix_offset(int r, int i, int r_count)
 
 // The point state's buffers and y[p] laid out in w.
 point_state take_point_state(workspace* w, const view& net, double** y);
+
+// Where a one-point derivative plug-in evaluates the network: the point
+// state and the outputs, the caller's y or, when y is null, a block of w.
+// Laid out before the plug-in's own blocks.
+struct evaluated_point {
+    point_state s;
+    double* y;
+};
+evaluated_point take_evaluated_point(workspace* w, const view& net, double* y);
 
 // netsim's scratch for two vectors of points (up to 2 * max_lanes): the
 // points, their differences to one centre, the arguments of the validity
